@@ -1,0 +1,47 @@
+// Failures of the document road. Every one carries a cause in plain French,
+// so the front end can show it to the user as it is.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace qmk {
+
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(const std::string& frenchCause) : std::runtime_error(frenchCause) {}
+};
+
+enum class StreamOp { Open, Create, Position, Read, Write, Flush, Sync, Close, Link, Remove };
+
+// A failed file operation: the operation, the path and the OS error (errno).
+class StreamError : public ConversionError {
+public:
+    StreamError(StreamOp op, std::filesystem::path path, int code);
+    StreamOp op() const { return op_; }
+    int code() const { return code_; }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    StreamOp op_;
+    std::filesystem::path path_;
+    int code_;
+};
+
+// Exclusive creation found the name taken.
+class FileExistsError : public StreamError {
+public:
+    explicit FileExistsError(std::filesystem::path path);
+};
+
+// The worker was asked to stop (the program quits). Not a failure of the file.
+class ConversionCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "conversion interrompue"; }
+};
+
+// The OS error as a short French text ("fichier introuvable", …).
+std::string FrenchErrnoText(int code);
+
+} // namespace qmk

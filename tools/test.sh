@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)"

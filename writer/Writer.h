@@ -1,0 +1,39 @@
+// The Pro document writer: operations on the conversion state that write it as
+// a new Pro document beside its source. Worker thread only.
+#pragma once
+
+#include "model/ConversionState.h"
+#include "platform/BinaryStream.h"
+#include "platform/FileType.h"
+#include "platform/MemoryBlock.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qmk {
+
+// Writes the document under a free ".qmkp" name in the source's folder.
+void save(ConversionState& s);
+// The 512-byte header.
+void saveQmkaVrs(ConversionState& s, BinaryStream& out);
+// The record regions.
+void saveCurrencies(ConversionState& s);
+void saveAccess(ConversionState& s);
+void saveAccounts(ConversionState& s);
+void saveEcr(ConversionState& s);
+// Writes the whole buffer at the stream's position and flushes; the stream's last error code.
+int64_t SaveBlock(ConversionState& s, const MemoryBlock& block);
+
+// The file's name without its extension: what follows the last dot is cut,
+// unless the only dot is the first character.
+std::string NameWithoutExtension(const FolderItem& f);
+
+// The Pro document file type set.
+namespace VLQmka {
+void Initialize();
+const FileType& QuillProDoc();
+const std::vector<FileType>& pAllFileTypes();
+} // namespace VLQmka
+
+} // namespace qmk
