@@ -2,7 +2,9 @@
 
 namespace qmk {
 
-ConversionState::ConversionState() { ResetRecords(); }
+ConversionState::ConversionState() {
+    ResetRecords();
+}
 
 void ConversionState::ResetRecords() {
     currencies.assign(32, DB_Format::CatRec{});

@@ -23,17 +23,17 @@
 namespace qmk {
 
 class ConversionState {
-public:
+  public:
     ConversionState();
 
     // --- Document fields: worker thread only ------------------------------------
     int64_t version = 0;
     std::unique_ptr<VLQmkaProVersion> qmkaVrs;
     std::unique_ptr<BinaryStream> fileBS;
-    std::vector<DB_Format::CatRec> currencies;    // 0..31
-    std::vector<DB_Format::CptRecord> accounts;   // empty until a Plus / X read
-    std::vector<DB_Format::EcrRecord> ecritures;  // empty until a Plus / X read
-    std::vector<DB_Format::AccessRec> acces;      // 0..5
+    std::vector<DB_Format::CatRec> currencies;   // 0..31
+    std::vector<DB_Format::CptRecord> accounts;  // empty until a Plus / X read
+    std::vector<DB_Format::EcrRecord> ecritures; // empty until a Plus / X read
+    std::vector<DB_Format::AccessRec> acces;     // 0..5
     DB_Format::EnrListRec cptInfo;
     DB_Format::EnrListRec ecrInfo;
 
@@ -74,7 +74,7 @@ public:
     // without being caught).
     std::atomic<bool> converted{true};
 
-private:
+  private:
     mutable std::mutex m_;
     std::optional<FolderItem> fileToConvert_;
     std::string status_;

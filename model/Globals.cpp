@@ -6,9 +6,9 @@ namespace qmk::Globals {
 
 std::optional<FolderItem> lastOpenFolder;
 
-#define QMK_TEXT(name, text)                                                                     \
-    std::string name(const std::string& language) {                                             \
-        return GetLocalizedString("Globals." #name, text, language);                            \
+#define QMK_TEXT(name, text)                                                                       \
+    std::string name(const std::string& language) {                                                \
+        return GetLocalizedString("Globals." #name, text, language);                               \
     }
 
 QMK_TEXT(kDropHere, "Déposez votre fichier ici")
@@ -34,6 +34,8 @@ FramePosition CenterFrame(int64_t availableWidth, int64_t availableHeight, int64
     return {(availableWidth - width) / 2, (availableHeight - height) / 3};
 }
 
-int64_t getDBVersion(bool v) { return v ? 6201 : 6200; }
+int64_t getDBVersion(bool v) {
+    return v ? 6201 : 6200;
+}
 
 } // namespace qmk::Globals

@@ -34,7 +34,9 @@ void civilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
     y = yoe + era * 400 + (m <= 2);
 }
 
-int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t floorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 std::mutex clockMutex;
 Utils::Clock& clockFn() {
@@ -51,15 +53,18 @@ Date clockNow() {
 }
 } // namespace
 
-Date::Date() { *this = clockNow(); }
+Date::Date() {
+    *this = clockNow();
+}
 
-Date::Date(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
-           int64_t second)
+Date::Date(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute, int64_t second)
     : year_(year), month_(month), day_(day), hour_(hour), minute_(minute), second_(second) {
     normalise();
 }
 
-void Date::normalise() { SetTotalSeconds(TotalSeconds()); }
+void Date::normalise() {
+    SetTotalSeconds(TotalSeconds());
+}
 
 int64_t Date::TotalSeconds() const {
     // Month overflow first (13 is January of the next year), then days and time.
@@ -115,8 +120,7 @@ Date SystemNow() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
-    return Date(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                tm.tm_sec);
+    return Date(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
 Date Today() {
@@ -155,8 +159,7 @@ String VLDate2FileDate(const Date& d) {
 String PString(const String& s, int64_t n) {
     int64_t L = MinInt(static_cast<int64_t>(s.LenB()), n);
     String text = ConvertEncoding(PadRightB(s, n, String(" ")), TextEncoding::MacRoman);
-    return String(std::string(1, static_cast<char>(L & 0xFF)) + text.bytes,
-                  TextEncoding::MacRoman);
+    return String(std::string(1, static_cast<char>(L & 0xFF)) + text.bytes, TextEncoding::MacRoman);
 }
 
 String PadRightB(const String& s, int64_t width, const String& pad) {
@@ -167,8 +170,8 @@ String PadRightB(const String& s, int64_t width, const String& pad) {
     if (pad.LenB() == 0)
         return s;
     int64_t m = width - len;
-    int64_t k = static_cast<int64_t>(
-        std::ceil(static_cast<double>(m) / static_cast<double>(pad.LenB())));
+    int64_t k =
+        static_cast<int64_t>(std::ceil(static_cast<double>(m) / static_cast<double>(pad.LenB())));
     String fill = RepeatB(pad, k);
     return String(s.bytes + fill.bytes.substr(0, static_cast<size_t>(m)), s.encoding);
 }
@@ -241,8 +244,12 @@ String slice(const String& s, int64_t firstChar, int64_t count) {
 }
 } // namespace
 
-String Left(const String& s, int64_t n) { return slice(s, 0, n); }
-String Mid(const String& s, int64_t start, int64_t n) { return slice(s, start - 1, n); }
+String Left(const String& s, int64_t n) {
+    return slice(s, 0, n);
+}
+String Mid(const String& s, int64_t start, int64_t n) {
+    return slice(s, start - 1, n);
+}
 String Right(const String& s, int64_t n) {
     int64_t total = static_cast<int64_t>(charStarts(s).size());
     if (n <= 0)

@@ -13,7 +13,7 @@ namespace qmk {
 // gives no calendar date is normalised at once, as C mktime does (month 13 is
 // January of the next year, 31 February is 3 March, or 2 March in a leap year).
 class Date {
-public:
+  public:
     Date(); // today, now (from the clock that Utils uses)
     Date(int64_t year, int64_t month, int64_t day, int64_t hour = 0, int64_t minute = 0,
          int64_t second = 0);
@@ -38,7 +38,7 @@ public:
     auto operator<=>(const Date& o) const { return TotalSeconds() <=> o.TotalSeconds(); }
     bool operator==(const Date& o) const { return TotalSeconds() == o.TotalSeconds(); }
 
-private:
+  private:
     void normalise();
     int64_t year_ = 2000, month_ = 1, day_ = 1, hour_ = 0, minute_ = 0, second_ = 0;
 };
@@ -56,8 +56,12 @@ String VLDate2FileDate(const Date& d);
 String PString(const String& s, int64_t n);
 String PadRightB(const String& s, int64_t width, const String& pad);
 String RepeatB(const String& s, int64_t n);
-inline String Repeat(const String& s, int64_t n) { return RepeatB(s, n); }
-inline int64_t MinInt(int64_t a, int64_t b) { return a <= b ? a : b; }
+inline String Repeat(const String& s, int64_t n) {
+    return RepeatB(s, n);
+}
+inline int64_t MinInt(int64_t a, int64_t b) {
+    return a <= b ? a : b;
+}
 
 // Framework text functions these codecs rely on.
 double Val(const String& s);

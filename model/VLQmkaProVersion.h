@@ -11,7 +11,7 @@ namespace qmk {
 using Color = uint32_t;
 
 class VLQmkaProVersion {
-public:
+  public:
     // Identity, capacity and history
     int16_t version = 0;
     int64_t serialNb = 0;

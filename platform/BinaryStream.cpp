@@ -10,7 +10,8 @@
 
 namespace qmk {
 
-static_assert(std::endian::native == std::endian::little, "the byte images assume a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "the byte images assume a little-endian host");
 
 namespace {
 
@@ -38,6 +39,10 @@ template <typename T> T byteswap(T v) {
 void BinaryStream::SetFaultHook(FaultHook hook) {
     std::lock_guard<std::mutex> lock(hookMutex);
     faultHook = std::move(hook);
+}
+
+int BinaryStream::InjectedFault(StreamOp op, const std::filesystem::path& p) {
+    return injected(op, p);
 }
 
 BinaryStream::BinaryStream(int fd, std::filesystem::path path, bool writable)
@@ -142,14 +147,30 @@ template <typename T> T BinaryStream::readNumber() {
     return LittleEndian ? v : byteswap(v);
 }
 
-int8_t BinaryStream::ReadInt8() { return readNumber<int8_t>(); }
-uint8_t BinaryStream::ReadUInt8() { return readNumber<uint8_t>(); }
-int16_t BinaryStream::ReadInt16() { return readNumber<int16_t>(); }
-uint16_t BinaryStream::ReadUInt16() { return readNumber<uint16_t>(); }
-int32_t BinaryStream::ReadInt32() { return readNumber<int32_t>(); }
-uint32_t BinaryStream::ReadUInt32() { return readNumber<uint32_t>(); }
-int64_t BinaryStream::ReadInt64() { return readNumber<int64_t>(); }
-bool BinaryStream::ReadBoolean() { return readNumber<uint8_t>() != 0; }
+int8_t BinaryStream::ReadInt8() {
+    return readNumber<int8_t>();
+}
+uint8_t BinaryStream::ReadUInt8() {
+    return readNumber<uint8_t>();
+}
+int16_t BinaryStream::ReadInt16() {
+    return readNumber<int16_t>();
+}
+uint16_t BinaryStream::ReadUInt16() {
+    return readNumber<uint16_t>();
+}
+int32_t BinaryStream::ReadInt32() {
+    return readNumber<int32_t>();
+}
+uint32_t BinaryStream::ReadUInt32() {
+    return readNumber<uint32_t>();
+}
+int64_t BinaryStream::ReadInt64() {
+    return readNumber<int64_t>();
+}
+bool BinaryStream::ReadBoolean() {
+    return readNumber<uint8_t>() != 0;
+}
 
 String BinaryStream::ReadPString(TextEncoding encoding) {
     uint8_t n = ReadUInt8();
@@ -180,21 +201,39 @@ template <typename T> void BinaryStream::writeNumber(T v) {
     writeRaw(&w, sizeof w);
 }
 
-void BinaryStream::WriteInt8(int8_t v) { writeNumber(v); }
-void BinaryStream::WriteUInt8(uint8_t v) { writeNumber(v); }
-void BinaryStream::WriteInt16(int16_t v) { writeNumber(v); }
-void BinaryStream::WriteUInt16(uint16_t v) { writeNumber(v); }
-void BinaryStream::WriteInt32(int32_t v) { writeNumber(v); }
-void BinaryStream::WriteUInt32(uint32_t v) { writeNumber(v); }
-void BinaryStream::WriteInt64(int64_t v) { writeNumber(v); }
-void BinaryStream::WriteBoolean(bool v) { WriteUInt8(v ? 1 : 0); }
+void BinaryStream::WriteInt8(int8_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteUInt8(uint8_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteInt16(int16_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteUInt16(uint16_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteInt32(int32_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteUInt32(uint32_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteInt64(int64_t v) {
+    writeNumber(v);
+}
+void BinaryStream::WriteBoolean(bool v) {
+    WriteUInt8(v ? 1 : 0);
+}
 
 void BinaryStream::WritePString(const String& s) {
     WriteUInt8(static_cast<uint8_t>(s.bytes.size() & 0xFF));
     Write(s.bytes);
 }
 
-void BinaryStream::Write(std::string_view bytes) { writeRaw(bytes.data(), bytes.size()); }
+void BinaryStream::Write(std::string_view bytes) {
+    writeRaw(bytes.data(), bytes.size());
+}
 
 void BinaryStream::Flush() {
     check(StreamOp::Flush);

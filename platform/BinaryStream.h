@@ -18,7 +18,7 @@
 namespace qmk {
 
 class BinaryStream {
-public:
+  public:
     // Opens the file read-only at position 0. A folder is refused (EISDIR).
     static std::unique_ptr<BinaryStream> Open(const FolderItem& file);
     // Creates the file, exclusively: an existing name throws FileExistsError and
@@ -74,8 +74,11 @@ public:
     // result is taken as the errno of a failure of that operation.
     using FaultHook = std::function<int(StreamOp, const std::filesystem::path&)>;
     static void SetFaultHook(FaultHook hook);
+    // What the hook says for an operation done outside a stream (naming a
+    // finished file, for instance): 0, or the errno to fail it with.
+    static int InjectedFault(StreamOp op, const std::filesystem::path& p);
 
-private:
+  private:
     BinaryStream(int fd, std::filesystem::path path, bool writable);
     [[noreturn]] void fail(StreamOp op, int code);
     void check(StreamOp op);

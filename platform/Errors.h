@@ -9,7 +9,7 @@
 namespace qmk {
 
 class ConversionError : public std::runtime_error {
-public:
+  public:
     explicit ConversionError(const std::string& frenchCause) : std::runtime_error(frenchCause) {}
 };
 
@@ -17,13 +17,13 @@ enum class StreamOp { Open, Create, Position, Read, Write, Flush, Sync, Close, L
 
 // A failed file operation: the operation, the path and the OS error (errno).
 class StreamError : public ConversionError {
-public:
+  public:
     StreamError(StreamOp op, std::filesystem::path path, int code);
     StreamOp op() const { return op_; }
     int code() const { return code_; }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     StreamOp op_;
     std::filesystem::path path_;
     int code_;
@@ -31,13 +31,13 @@ private:
 
 // Exclusive creation found the name taken.
 class FileExistsError : public StreamError {
-public:
+  public:
     explicit FileExistsError(std::filesystem::path path);
 };
 
 // The worker was asked to stop (the program quits). Not a failure of the file.
 class ConversionCancelled : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "conversion interrompue"; }
 };
 

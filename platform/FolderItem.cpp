@@ -15,15 +15,17 @@ namespace {
 
 constexpr size_t kFinderInfoSize = 32;
 
-bool xattrUnsupported(int e) { return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM; }
+bool xattrUnsupported(int e) {
+    return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM;
+}
 
 // Reads the 32-byte FinderInfo; all zero when there is none.
 std::array<char, kFinderInfoSize> readFinderInfo(const fs::path& p, bool& present) {
     std::array<char, kFinderInfoSize> info{};
     present = false;
 #ifdef __APPLE__
-    ssize_t n = getxattr(p.c_str(), FolderItem::FinderInfoAttribute(), info.data(), info.size(),
-                         0, 0);
+    ssize_t n =
+        getxattr(p.c_str(), FolderItem::FinderInfoAttribute(), info.data(), info.size(), 0, 0);
 #else
     ssize_t n = getxattr(p.c_str(), FolderItem::FinderInfoAttribute(), info.data(), info.size());
 #endif
@@ -46,7 +48,9 @@ const char* FolderItem::FinderInfoAttribute() {
 
 FolderItem::FolderItem(fs::path p) : path_(std::move(p)) {}
 
-FolderItem FolderItem::Child(const std::string& name) const { return FolderItem(path_ / name); }
+FolderItem FolderItem::Child(const std::string& name) const {
+    return FolderItem(path_ / name);
+}
 
 FolderItem FolderItem::Parent() const {
     fs::path abs = path_.is_absolute() ? path_ : fs::absolute(path_);
@@ -74,7 +78,9 @@ std::string FolderItem::AbsolutePath() const {
     return (path_.is_absolute() ? path_ : fs::absolute(path_)).lexically_normal().string();
 }
 
-std::string FolderItem::NativePath() const { return AbsolutePath(); }
+std::string FolderItem::NativePath() const {
+    return AbsolutePath();
+}
 
 std::string FolderItem::code(size_t offset) const {
     bool present = false;
@@ -87,8 +93,12 @@ std::string FolderItem::code(size_t offset) const {
     return c;
 }
 
-std::string FolderItem::MacType() const { return code(0); }
-std::string FolderItem::MacCreator() const { return code(4); }
+std::string FolderItem::MacType() const {
+    return code(0);
+}
+std::string FolderItem::MacCreator() const {
+    return code(4);
+}
 
 bool FolderItem::SetMacTypeAndCreator(const std::string& type, const std::string& creator) const {
     bool present = false;
@@ -119,6 +129,8 @@ bool FolderItem::SetMacCreator(const std::string& code) const {
     return SetMacTypeAndCreator(MacType().empty() ? std::string(4, '\0') : MacType(), code);
 }
 
-FolderItem GetFolderItem(const std::string& absolutePath) { return FolderItem(absolutePath); }
+FolderItem GetFolderItem(const std::string& absolutePath) {
+    return FolderItem(absolutePath);
+}
 
 } // namespace qmk

@@ -9,7 +9,7 @@
 namespace qmk {
 
 class FolderItem {
-public:
+  public:
     FolderItem() = default;
     explicit FolderItem(std::filesystem::path p);
 
@@ -36,7 +36,7 @@ public:
     // Name of the attribute on this platform.
     static const char* FinderInfoAttribute();
 
-private:
+  private:
     std::string code(size_t offset) const;
     std::filesystem::path path_;
 };

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace qmk {
 
 class MemoryBlock {
-public:
+  public:
     explicit MemoryBlock(size_t size = 0) : data_(size, 0) {}
     // A block holding a copy of the given bytes.
     static MemoryBlock FromBytes(std::string_view bytes);
@@ -45,11 +46,34 @@ public:
         return {reinterpret_cast<const char*>(data_.data()), data_.size()};
     }
 
-private:
+  private:
     void need(size_t off, size_t n) const;
     template <typename T> T get(size_t off) const;
     template <typename T> void set(size_t off, T v);
     std::vector<uint8_t> data_;
 };
+
+template <typename T> inline T MemoryBlock::get(size_t off) const {
+    need(off, sizeof(T));
+    using U = std::make_unsigned_t<T>;
+    U u = 0;
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        size_t idx = LittleEndian ? off + sizeof(T) - 1 - i : off + i;
+        u = static_cast<U>((sizeof(T) > 1 ? (u << 8) : 0) | data_[idx]);
+    }
+    return static_cast<T>(u);
+}
+
+template <typename T> inline void MemoryBlock::set(size_t off, T v) {
+    need(off, sizeof(T));
+    using U = std::make_unsigned_t<T>;
+    U u = static_cast<U>(v);
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        size_t idx = LittleEndian ? off + i : off + sizeof(T) - 1 - i;
+        data_[idx] = static_cast<uint8_t>(u & 0xFF);
+        if constexpr (sizeof(T) > 1)
+            u = static_cast<U>(u >> 8);
+    }
+}
 
 } // namespace qmk

@@ -1,8 +1,10 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
+#include <string_view>
 
 namespace qmk {
 
@@ -37,10 +39,16 @@ std::string iconvConvert(const std::string& in, const char* from, const char* to
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG)
                 continue;
-            // Invalid or unmappable input: one '?' for the offending byte, then go on.
+            // Invalid or unmappable input: one '?' for the offending character, then go on.
             out.push_back('?');
-            ++src;
-            --srcLeft;
+            size_t skip = 1;
+            if (std::string_view(from) == "UTF-8") {
+                auto lead = static_cast<unsigned char>(*src);
+                skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                skip = std::min(skip, srcLeft);
+            }
+            src += skip;
+            srcLeft -= skip;
         }
     }
     char* dst = buf;
@@ -59,7 +67,9 @@ String ConvertEncoding(const String& s, TextEncoding to) {
     return String(iconvConvert(s.bytes, charsetName(s.encoding), charsetName(to)), to);
 }
 
-String DefineEncoding(std::string bytes, TextEncoding e) { return String(std::move(bytes), e); }
+String DefineEncoding(std::string bytes, TextEncoding e) {
+    return String(std::move(bytes), e);
+}
 
 String Chr(uint32_t c) {
     std::string b;

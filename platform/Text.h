@@ -17,6 +17,7 @@ struct String {
     String(std::string b, TextEncoding e) : bytes(std::move(b)), encoding(e) {}
     // A literal of the program's own is UTF-8.
     String(const char* utf8) : bytes(utf8), encoding(TextEncoding::UTF8) {}
+    explicit String(std::string utf8) : bytes(std::move(utf8)), encoding(TextEncoding::UTF8) {}
 
     size_t LenB() const { return bytes.size(); }
     bool empty() const { return bytes.empty(); }

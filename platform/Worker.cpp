@@ -13,7 +13,9 @@ RealPacer& defaultPacer() {
     return p;
 }
 thread_local Pacer* current = nullptr;
-Pacer& active() { return current ? *current : defaultPacer(); }
+Pacer& active() {
+    return current ? *current : defaultPacer();
+}
 } // namespace
 
 void RealPacer::Sleep(int ms) {
@@ -46,10 +48,18 @@ std::vector<int> InstantPacer::pauses() const {
     return pauses_;
 }
 
-ScopedPacer::ScopedPacer(Pacer& p) : previous_(current) { current = &p; }
-ScopedPacer::~ScopedPacer() { current = previous_; }
+ScopedPacer::ScopedPacer(Pacer& p) : previous_(current) {
+    current = &p;
+}
+ScopedPacer::~ScopedPacer() {
+    current = previous_;
+}
 
-void Pause(int ms) { active().Sleep(ms); }
-void YieldNow() { active().Yield(); }
+void Pause(int ms) {
+    active().Sleep(ms);
+}
+void YieldNow() {
+    active().Yield();
+}
 
 } // namespace qmk

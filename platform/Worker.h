@@ -15,7 +15,7 @@
 namespace qmk {
 
 class Pacer {
-public:
+  public:
     virtual ~Pacer() = default;
     virtual void Sleep(int ms) = 0;
     virtual void Yield() = 0;
@@ -23,13 +23,13 @@ public:
 
 // Sleeps for real; Stop wakes a sleeping worker at once.
 class RealPacer : public Pacer {
-public:
+  public:
     void Sleep(int ms) override;
     void Yield() override;
     void Stop();
     bool Stopped() const { return stopped_.load(); }
 
-private:
+  private:
     std::atomic<bool> stopped_{false};
     std::mutex m_;
     std::condition_variable cv_;
@@ -37,26 +37,26 @@ private:
 
 // Returns at once and records every pause (in ms) and the number of yields.
 class InstantPacer : public Pacer {
-public:
+  public:
     void Sleep(int ms) override;
     void Yield() override { yields.fetch_add(1); }
     std::vector<int> pauses() const;
     std::atomic<long long> yields{0};
 
-private:
+  private:
     mutable std::mutex m_;
     std::vector<int> pauses_;
 };
 
 // Installs a pacer on the current thread for the lifetime of the guard.
 class ScopedPacer {
-public:
+  public:
     explicit ScopedPacer(Pacer& p);
     ~ScopedPacer();
     ScopedPacer(const ScopedPacer&) = delete;
     ScopedPacer& operator=(const ScopedPacer&) = delete;
 
-private:
+  private:
     Pacer* previous_;
 };
 

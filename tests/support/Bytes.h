@@ -10,7 +10,7 @@
 namespace qmk::test {
 
 class Bytes {
-public:
+  public:
     explicit Bytes(size_t size = 0) : b_(size, '\0') {}
     Bytes& u8(size_t off, uint8_t v) {
         grow(off + 1);
@@ -37,7 +37,7 @@ public:
     const std::string& str() const { return b_; }
     size_t size() const { return b_.size(); }
 
-private:
+  private:
     Bytes& be(size_t off, uint64_t v, int n) {
         grow(off + n);
         for (int i = n - 1; i >= 0; --i, v >>= 8)
@@ -55,7 +55,7 @@ private:
 uint64_t beAt(std::string_view image, size_t off, int n);
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -64,7 +64,7 @@ public:
     std::filesystem::path write(const std::string& name, std::string_view bytes) const;
     static std::string read(const std::filesystem::path& p);
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,135 @@
+#include "platform/BinaryStream.h"
+#include "support/Bytes.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace qmk {
+namespace {
+
+using test::TempDir;
+
+class BinaryStreamTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    FolderItem file(const std::string& name, std::string_view bytes) {
+        return FolderItem(dir.write(name, bytes));
+    }
+    void TearDown() override { BinaryStream::SetFaultHook(nullptr); }
+};
+
+TEST_F(BinaryStreamTest, ReadsBigEndianByDefaultAndLittleEndianOnRequest) {
+    auto f = file("n", std::string("\x12\x34\x56\x78\x9A\xBC\xDE\xF0", 8));
+    auto s = BinaryStream::Open(f);
+    EXPECT_EQ(s->ReadInt16(), 0x1234);
+    EXPECT_EQ(s->ReadUInt16(), 0x5678);
+    EXPECT_EQ(s->ReadInt32(), static_cast<int32_t>(0x9ABCDEF0));
+    s->SetPosition(0);
+    s->LittleEndian = true;
+    EXPECT_EQ(s->ReadUInt32(), 0x78563412u);
+    s->SetPosition(0);
+    s->LittleEndian = false;
+    EXPECT_EQ(s->ReadInt64(), static_cast<int64_t>(0x123456789ABCDEF0ULL));
+    EXPECT_EQ(s->Position(), 8);
+    EXPECT_EQ(s->LastErrorCode(), 0);
+}
+
+TEST_F(BinaryStreamTest, ReadsPastTheEndYieldZeros) {
+    auto s = BinaryStream::Open(file("short", "\x01\x02\x03"));
+    s->SetPosition(1);
+    EXPECT_EQ(s->ReadInt32(), 0x02030000); // two bytes exist, two are padding
+    EXPECT_EQ(s->Position(), 5);
+    s->SetPosition(1);
+    EXPECT_EQ(s->Read(5), std::string("\x02\x03\0\0\0", 5));
+    s->SetPosition(1000);
+    EXPECT_EQ(s->ReadInt16(), 0);
+    EXPECT_FALSE(s->ReadBoolean());
+    EXPECT_EQ(s->ReadPString(TextEncoding::MacRoman).bytes, "");
+}
+
+TEST_F(BinaryStreamTest, BooleansAndPStrings) {
+    auto s = BinaryStream::Open(file("b", std::string("\x00\x01\x7F\xFF\x03"
+                                                      "abcX",
+                                                      9)));
+    EXPECT_FALSE(s->ReadBoolean());
+    EXPECT_TRUE(s->ReadBoolean());
+    EXPECT_TRUE(s->ReadBoolean());
+    EXPECT_TRUE(s->ReadBoolean());
+    String t = s->ReadPString(TextEncoding::MacRoman);
+    EXPECT_EQ(t.bytes, "abc");
+    EXPECT_EQ(t.encoding, TextEncoding::MacRoman);
+    EXPECT_EQ(s->Position(), 8);
+}
+
+TEST_F(BinaryStreamTest, WritesAtPositionsAndFlushesToTheFile) {
+    FolderItem out(dir.path() / "out");
+    auto s = BinaryStream::Create(out);
+    s->WriteInt16(6200);
+    s->SetPosition(6);
+    s->WriteBoolean(true);
+    s->WriteUInt32(0xDEADBEEF);
+    s->LittleEndian = true;
+    s->WriteInt16(1);
+    s->LittleEndian = false;
+    s->WritePString(String("Sans titre"));
+    s->Flush();
+    EXPECT_EQ(TempDir::read(out.path()).size(), 24u);
+    s->Close();
+    s->Close(); // a second close changes nothing
+    EXPECT_EQ(TempDir::read(out.path()),
+              std::string("\x18\x38\0\0\0\0\x01\xDE\xAD\xBE\xEF\x01\x00\x0A", 14) + "Sans titre");
+}
+
+TEST_F(BinaryStreamTest, CreateNeverReplacesAnExistingFile) {
+    auto existing = file("ledger.qmkp", "keep me");
+    EXPECT_THROW(BinaryStream::Create(existing), FileExistsError);
+    EXPECT_EQ(TempDir::read(existing.path()), "keep me");
+}
+
+TEST_F(BinaryStreamTest, FailuresCarryTheOsErrorAndThePathInFrench) {
+    struct Case {
+        std::string what;
+        FolderItem target;
+        int code;
+    } cases[] = {
+        {"missing file", FolderItem(dir.path() / "nope"), ENOENT},
+        {"folder", FolderItem(dir.path()), EISDIR},
+    };
+    for (const auto& c : cases) {
+        try {
+            BinaryStream::Open(c.target);
+            ADD_FAILURE() << c.what << ": opened";
+        } catch (const StreamError& e) {
+            EXPECT_EQ(e.code(), c.code) << c.what;
+            EXPECT_EQ(e.op(), StreamOp::Open) << c.what;
+            EXPECT_NE(std::string(e.what()).find(c.target.path().string()), std::string::npos);
+            EXPECT_NE(std::string(e.what()).find("impossible d'ouvrir"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(BinaryStreamTest, AnInjectedWriteFailureThrowsAndSetsTheErrorCode) {
+    FolderItem out(dir.path() / "full");
+    auto s = BinaryStream::Create(out);
+    s->Write("abc");
+    BinaryStream::SetFaultHook([](StreamOp op, const std::filesystem::path&) {
+        return op == StreamOp::Flush ? ENOSPC : 0;
+    });
+    try {
+        s->Flush();
+        FAIL() << "flush succeeded";
+    } catch (const StreamError& e) {
+        EXPECT_EQ(e.code(), ENOSPC);
+        EXPECT_NE(std::string(e.what()).find("plus de place sur le disque"), std::string::npos);
+    }
+    EXPECT_EQ(s->LastErrorCode(), ENOSPC);
+}
+
+TEST_F(BinaryStreamTest, ReadOnlyStreamRefusesWrites) {
+    auto s = BinaryStream::Open(file("ro", "x"));
+    EXPECT_THROW(s->WriteInt8(1), StreamError);
+    EXPECT_THROW(s->SetPosition(-1), StreamError);
+}
+
+} // namespace
+} // namespace qmk
