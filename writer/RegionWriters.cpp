@@ -1,0 +1,126 @@
+// The record regions of the Pro document: each record is copied into a buffer
+// of its own, patched in a few bytes, written and flushed.
+#include "writer/Writer.h"
+
+#include "model/Utils.h"
+#include "platform/Errors.h"
+#include "platform/Worker.h"
+
+namespace qmk {
+
+using DB_Format::CatRec;
+using DB_Format::CptRecord;
+using DB_Format::EcrRecord;
+
+namespace {
+
+constexpr int64_t kCurrencyStart = 512;
+constexpr size_t kCurrencyLast = 31;
+constexpr int64_t kAccessStart = 1280;
+constexpr size_t kAccessLast = 5;
+constexpr int64_t kAccountInfoStart = 1532;
+constexpr size_t kAccountLast = 1001;
+constexpr int64_t kJournalInfoStart = 129804;
+// A field at most this large keeps only its low 32 bits in the written image.
+constexpr int64_t kMax32 = 4294967295LL;
+
+// Slot k of an account region that no reader filled: slot 0 empty, the others
+// free slots chained one to the next, as the account reader leaves them.
+CptRecord blankAccount(size_t k) {
+    CptRecord r;
+    if (k == 0)
+        return r;
+    static const std::string name = Utils::PString(Utils::RepeatB(" ", 30), 30).bytes;
+    r.recNo = static_cast<int32_t>(k);
+    r.prevRec = static_cast<int32_t>(k - 1);
+    r.nextRec = static_cast<int32_t>(k + 1);
+    r.name = name;
+    r.wide1 = -1;
+    r.CAT = "    ";
+    return r;
+}
+
+// Journal record i of n that no reader filled, as the journal reader
+// initialises it.
+EcrRecord blankEntry(int64_t i, int64_t n) {
+    static const std::string label = Utils::PString(Utils::RepeatB(" ", 63), 63).bytes;
+    static const std::string ref = Utils::PString(Utils::RepeatB(" ", 7), 6).bytes + " ";
+    EcrRecord r;
+    r.recNo = static_cast<int32_t>(i);
+    r.prevRec = static_cast<int32_t>(i - 1);
+    r.nextRec = i == n ? 0 : static_cast<int32_t>(i + 1);
+    r.label = label;
+    r.ref = ref;
+    return r;
+}
+
+template <typename Rec> MemoryBlock imageOf(const Rec& r) {
+    return MemoryBlock::FromBytes(r.StringValue(false));
+}
+
+BinaryStream& output(ConversionState& s) {
+    if (!s.fileBS)
+        throw ConversionError("aucun document ouvert en écriture");
+    return *s.fileBS;
+}
+
+} // namespace
+
+void saveCurrencies(ConversionState& s) {
+    output(s).SetPosition(kCurrencyStart);
+    for (size_t i = 1; i <= kCurrencyLast; ++i) {
+        const CatRec rec = i < s.currencies.size() ? s.currencies[i] : CatRec{};
+        MemoryBlock block = imageOf(rec);
+        if (rec.wide1 <= kMax32)
+            block.SetInt32Value(6, 0);
+        if (rec.wide2 <= kMax32)
+            block.SetInt32Value(14, 0);
+        SaveBlock(s, block);
+        YieldNow();
+    }
+}
+
+void saveAccess(ConversionState& s) {
+    output(s).SetPosition(kAccessStart);
+    for (size_t i = 0; i <= kAccessLast; ++i) {
+        const DB_Format::AccessRec rec = i < s.acces.size() ? s.acces[i] : DB_Format::AccessRec{};
+        SaveBlock(s, imageOf(rec));
+        YieldNow();
+    }
+}
+
+void saveAccounts(ConversionState& s) {
+    output(s).SetPosition(kAccountInfoStart);
+    SaveBlock(s, imageOf(s.cptInfo));
+    for (size_t k = 0; k <= kAccountLast; ++k) {
+        MemoryBlock block = imageOf(k < s.accounts.size() ? s.accounts[k] : blankAccount(k));
+        block.SetInt32Value(68, 0);
+        SaveBlock(s, block);
+        YieldNow();
+    }
+}
+
+void saveEcr(ConversionState& s) {
+    if (!s.qmkaVrs)
+        throw ConversionError("aucun en-tête de document à enregistrer");
+    output(s).SetPosition(kJournalInfoStart);
+    if (SaveBlock(s, imageOf(s.ecrInfo)) != 0)
+        return;
+    for (int64_t i = 1; i <= s.qmkaVrs->maxEcrCount; ++i) {
+        const auto at = static_cast<size_t>(i);
+        EcrRecord rec;
+        if (at < s.ecritures.size()) {
+            s.ecritures[at].long2 = 0;
+            rec = s.ecritures[at];
+        } else {
+            rec = blankEntry(i, s.qmkaVrs->maxEcrCount);
+        }
+        MemoryBlock block = imageOf(rec);
+        if (rec.wide1 <= kMax32)
+            block.SetUInt8Value(100, 0);
+        SaveBlock(s, block);
+        YieldNow();
+    }
+}
+
+} // namespace qmk
