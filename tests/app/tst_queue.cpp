@@ -1,0 +1,232 @@
+// The queue panel: its list and the shared batch list, the row colours, and the
+// two slides with their step rules, tick by tick and in real time.
+#include "app/wQueue.h"
+
+#include <QHeaderView>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using qmk::FolderItem;
+using qmk::wQueue;
+
+namespace {
+
+qmk::SharedFileList filesNamed(const QStringList& names) {
+    auto list = std::make_shared<qmk::FileList>();
+    for (const QString& n : names)
+        list->push_back(FolderItem(std::filesystem::path("/tmp/docs") / n.toStdString()));
+    return list;
+}
+
+QStringList rowNames(const wQueue& panel) {
+    QStringList names;
+    for (int i = 0; i < panel.lbQueue()->topLevelItemCount(); ++i)
+        names << panel.lbQueue()->topLevelItem(i)->text(0);
+    return names;
+}
+
+QStringList listNames(const qmk::FileList& list) {
+    QStringList names;
+    for (const FolderItem& f : list)
+        names << QString::fromStdString(f.Name());
+    return names;
+}
+
+} // namespace
+
+class TestQueue : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> main_;
+    int started_ = 0;
+    QList<int> widthsAtStart_;
+    QPointer<wQueue> panel_;
+
+    // A new panel on the test's main window; it deletes itself when closed.
+    QPointer<wQueue> makePanel(qmk::SharedFileList files) {
+        started_ = 0;
+        widthsAtStart_.clear();
+        panel_ = new wQueue(main_.get(), std::move(files), [this] {
+            ++started_;
+            widthsAtStart_ << panel_->panelWidth();
+        });
+        return panel_;
+    }
+
+  private slots:
+    void init() {
+        main_ = std::make_unique<QWidget>();
+        main_->setWindowTitle("Quillmark Pro Converter");
+        main_->setGeometry(120, 90, 388, 234);
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    }
+    void cleanup() { main_.reset(); }
+
+    void listFollowsTheSharedBatchList() {
+        auto files = filesNamed({"Compta 2021.qmkx", "Société Dupont.qmk3", "Pro.qmkp"});
+        QPointer<wQueue> panel = makePanel(files);
+
+        QCOMPARE(panel->filesToImport().get(), files.get()); // the very object, no copy
+        QCOMPARE(panel->lbQueue()->headerItem()->text(0), QString("Fichiers à convertir"));
+        QCOMPARE(rowNames(*panel),
+                 QStringList({"Compta 2021.qmkx", "Société Dupont.qmk3", "Pro.qmkp"}));
+
+        panel->addFile(std::nullopt);
+        panel->addFile(FolderItem());
+        QCOMPARE(files->size(), size_t(3));
+        panel->addFile(FolderItem("/tmp/other/Joint.qmkx"));
+        QCOMPARE(listNames(*files), rowNames(*panel));
+        QCOMPARE(rowNames(*panel).last(), QString("Joint.qmkx"));
+
+        panel->removeFile();
+        QCOMPARE(listNames(*files), QStringList({"Société Dupont.qmk3", "Pro.qmkp", "Joint.qmkx"}));
+        QCOMPARE(rowNames(*panel), listNames(*files));
+
+        // Emptying the list and removing once more leaves an empty, working panel.
+        for (int i = 0; i < 4; ++i)
+            panel->removeFile();
+        QVERIFY(files->empty());
+        QCOMPARE(panel->lbQueue()->topLevelItemCount(), 0);
+        delete panel;
+    }
+
+    void aNullListIsAnEmptyOne() {
+        QPointer<wQueue> panel = makePanel(nullptr);
+        QVERIFY(panel->filesToImport());
+        panel->addFile(FolderItem("/tmp/a.qmkx"));
+        QCOMPARE(rowNames(*panel), QStringList({"a.qmkx"}));
+        delete panel;
+    }
+
+    void listTakesNoInputAndHasNoScrollBars() {
+        QStringList many;
+        for (int i = 0; i < 40; ++i)
+            many << QString("Dossier %1.qmkx").arg(i);
+        QPointer<wQueue> panel = makePanel(filesNamed(many));
+        panel->show();
+        QTRY_COMPARE_WITH_TIMEOUT(started_, 1, 20000);
+
+        QTreeWidget* list = panel->lbQueue();
+        QVERIFY(!list->isEnabled());
+        QVERIFY(!list->verticalScrollBar()->isVisible());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        // 0 pixels to the left edge, 2 to the others: 218 wide when open.
+        QCOMPARE(list->geometry(), QRect(0, 2, 218, panel->height() - 4));
+        // The rows past the bottom stay out of sight.
+        QVERIFY(list->visualItemRect(list->topLevelItem(39)).top() > list->viewport()->height());
+        delete panel;
+    }
+
+    void evenRowsAreFilled() {
+        auto files = filesNamed({"a", "b", "c"});
+        QPointer<wQueue> panel = makePanel(files);
+        QTreeWidget* list = panel->lbQueue();
+
+        auto rowColour = [list](int row) {
+            const QImage shot = list->viewport()->grab().toImage();
+            const QRect r = list->visualItemRect(list->topLevelItem(row));
+            // Right of the short names, so only the background shows.
+            return shot.pixelColor(r.right() - 4, r.center().y());
+        };
+        const QColor filled(0xEF, 0xEE, 0xFF);
+        QCOMPARE(rowColour(0), filled);
+        QVERIFY(rowColour(1) != filled);
+        QCOMPARE(rowColour(2), filled);
+
+        // The fill goes with the row number: the next file moves onto a filled row.
+        panel->removeFile();
+        QCOMPARE(rowColour(0), filled);
+        QVERIFY(rowColour(1) != filled);
+        delete panel;
+    }
+
+    void slideOutStepsTickByTick() {
+        QPointer<wQueue> panel = makePanel(filesNamed({"a"}));
+        panel->show();
+        panel->showAnimation()->stop(); // the test drives the ticks itself
+
+        const QRect main = main_->geometry();
+        QCOMPARE(panel->panelWidth(), 0);
+        QCOMPARE(panel->x(), main.x() + main.width());
+        QCOMPARE(panel->y(), main.y());
+        QCOMPARE(panel->height(), 232);
+
+        for (int tick = 1; tick <= 11; ++tick) {
+            panel->showAnimation_Action();
+            QCOMPARE(panel->panelWidth(), 20 * tick);
+            QCOMPARE(panel->width(), 20 * tick);
+            QCOMPARE(started_, 0);
+        }
+        panel->showAnimation()->start();
+        panel->showAnimation_Action(); // the 12th tick
+        QCOMPARE(started_, 1);
+        QVERIFY(!panel->showAnimation()->isActive());
+        QCOMPARE(panel->width(), 220);
+
+        // A second request to show does not slide or start again.
+        panel->show();
+        QCOMPARE(panel->panelWidth(), 220);
+        QVERIFY(!panel->showAnimation()->isActive());
+        delete panel;
+    }
+
+    void slideOutInRealTimeStartsTheConversionWhenOpen() {
+        QPointer<wQueue> panel = makePanel(filesNamed({"a", "b"}));
+        QList<int> widths;
+        connect(panel->showAnimation(), &QTimer::timeout, this,
+                [&] { widths << panel->panelWidth(); });
+        panel->show();
+        QVERIFY(panel->isVisible());
+        QVERIFY(panel->isWindow());
+        QVERIFY(panel->windowFlags() & Qt::FramelessWindowHint);
+        QTRY_COMPARE_WITH_TIMEOUT(started_, 1, 20000);
+
+        QCOMPARE(widthsAtStart_, QList<int>({220}));
+        QCOMPARE(widths, QList<int>({20, 40, 60, 80, 100, 120, 140, 160, 180, 200, 220, 220}));
+        QVERIFY(!panel->showAnimation()->isActive());
+        delete panel;
+    }
+
+    void slideInClosesTheOpenPanel() {
+        QPointer<wQueue> panel = makePanel(filesNamed({"a"}));
+        panel->show();
+        QTRY_COMPARE_WITH_TIMEOUT(started_, 1, 20000);
+
+        QList<int> widths;
+        QList<bool> shown;
+        connect(panel->hideAnimation(), &QTimer::timeout, this, [&] {
+            widths << panel->panelWidth();
+            shown << panel->isVisible();
+        });
+        panel->animatedHide();
+        QTRY_VERIFY_WITH_TIMEOUT(panel.isNull(), 20000);
+        QCOMPARE(widths, QList<int>({200, 180, 160, 140, 120, 100, 80, 60, 40, 20, 0, 0}));
+        QCOMPARE(shown.count(true), 11); // the 12th tick closes the panel
+        QVERIFY(!shown.last());
+        QCOMPARE(started_, 1);
+    }
+
+    void slideInStopsAfterFifteenSteps() {
+        QPointer<wQueue> panel = makePanel(filesNamed({"a"}));
+        panel->show();
+        QTRY_COMPARE_WITH_TIMEOUT(started_, 1, 20000);
+        panel->resize(500, panel->height()); // widened from outside the slide
+        QTRY_COMPARE_WITH_TIMEOUT(panel->panelWidth(), 500, 20000);
+
+        for (int tick = 1; tick <= 15; ++tick)
+            panel->hideAnimation_Action();
+        QCOMPARE(panel->counter(), 15);
+        QCOMPARE(panel->panelWidth(), 200);
+        QVERIFY(panel->isVisible());
+
+        panel->hideAnimation_Action(); // the 16th tick closes, whatever the width
+        QVERIFY(!panel->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(panel.isNull(), 20000);
+    }
+};
+
+QTEST_MAIN(TestQueue)
+#include "tst_queue.moc"
