@@ -1,0 +1,234 @@
+#include "support/Bytes.h"
+#include "writer/Writer.h"
+#include "writer/WriterSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace qmk {
+namespace {
+
+using test::beAt;
+
+// Offsets of the Pro document, from its region table.
+constexpr size_t kCurrencies = 512, kAccess = 1280, kAccountInfo = 1532, kAccounts = 1548;
+constexpr size_t kJournalInfo = 129804, kJournal = 129820;
+
+size_t currencyAt(int i) {
+    return kCurrencies + 24 * static_cast<size_t>(i - 1);
+}
+size_t accountAt(int k) {
+    return kAccounts + 128 * static_cast<size_t>(k);
+}
+size_t entryAt(int i) {
+    return kJournal + 128 * static_cast<size_t>(i - 1);
+}
+
+class RegionWritersTest : public test::DocFolderTest {
+  protected:
+    void SetUp() override {
+        source("ledger.qmkx", "legacy");
+        s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
+        test::applyWorkingDefaults(*s.qmkaVrs);
+        s.qmkaVrs->maxEcrCount = 3;
+    }
+    // The arrays as a Plus / X read leaves them: accounts 0..10002, entries 0..n.
+    void sizeLikeAPlusXRead(int n) {
+        s.accounts.assign(10003, DB_Format::CptRecord{});
+        s.ecritures.assign(static_cast<size_t>(n) + 1, DB_Format::EcrRecord{});
+        s.qmkaVrs->maxEcrCount = n;
+    }
+    std::string saveDoc() {
+        save(s);
+        return read("ledger.qmkp");
+    }
+};
+
+TEST_F(RegionWritersTest, CurrencyHighBytesAreClearedWhenTheValueFitsBelow2To32) {
+    struct Case {
+        int64_t wide1, wide2;
+        uint64_t bytes6, bytes14;
+    };
+    const Case cases[] = {
+        {-1, 0, 0x00000000FFFFFFFFULL, 0},
+        {-4294967297LL, 0, 0x00000000FFFFFFFFULL, 0},
+        {4294967296LL, 0, 0x0000000100000000ULL, 0},
+        {0, -2, 0, 0x00000000FFFFFFFEULL},
+        {4294967296LL, -2, 0x0000000100000000ULL, 0x00000000FFFFFFFEULL},
+        {-1, 0x123456789ALL, 0x00000000FFFFFFFFULL, 0x000000123456789AULL},
+    };
+    for (int i = 0; i < 6; ++i) {
+        s.currencies[i + 1].wide1 = cases[i].wide1;
+        s.currencies[i + 1].wide2 = cases[i].wide2;
+        s.currencies[i + 1].long1 = 0x01020304u;
+    }
+    const std::string doc = saveDoc();
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE("currency " + std::to_string(i + 1));
+        EXPECT_EQ(beAt(doc, currencyAt(i + 1), 4), 0x01020304u);
+        EXPECT_EQ(beAt(doc, currencyAt(i + 1) + 6, 8), cases[i].bytes6);
+        EXPECT_EQ(beAt(doc, currencyAt(i + 1) + 14, 8), cases[i].bytes14);
+        EXPECT_EQ(s.currencies[i + 1].wide1, cases[i].wide1) << "the array is left as it is";
+    }
+}
+
+TEST_F(RegionWritersTest, CurrencyZeroIsNeverWrittenAndTheLastSlotStaysZero) {
+    s.currencies[0].long1 = 0xAAAAAAAAu;
+    s.currencies[1].long1 = 0x11111111u;
+    s.currencies[31].long1 = 0x31313131u;
+    s.currencies[31].flag2 = true;
+    const std::string doc = saveDoc();
+    EXPECT_EQ(beAt(doc, kCurrencies, 4), 0x11111111u);
+    EXPECT_EQ(beAt(doc, currencyAt(31), 4), 0x31313131u);
+    EXPECT_EQ(beAt(doc, currencyAt(31) + 23, 1), 1u);
+    EXPECT_EQ(doc.substr(1256, 24), std::string(24, '\0'));
+}
+
+TEST_F(RegionWritersTest, AccountsAlwaysKeepOnlyTheLow32BitsOfWide1) {
+    sizeLikeAPlusXRead(0);
+    s.accounts[1].wide1 = -1;
+    s.accounts[2].wide1 = (1LL << 32) + 5;
+    s.accounts[1001].wide1 = 0x7FFFFFFF00000001LL;
+    const std::string doc = saveDoc();
+    EXPECT_EQ(beAt(doc, accountAt(1) + 68, 8), 0x00000000FFFFFFFFULL);
+    EXPECT_EQ(beAt(doc, accountAt(2) + 68, 8), 5u);
+    EXPECT_EQ(beAt(doc, accountAt(1001) + 68, 8), 1u);
+}
+
+TEST_F(RegionWritersTest, JournalByteDependsOnWide1AndLong2IsClearedInTheArray) {
+    sizeLikeAPlusXRead(3);
+    struct Case {
+        int64_t wide1;
+        uint8_t byte1, want100;
+    };
+    const Case cases[] = {{5, 7, 0}, {4294967296LL, 7, 7}, {-1, 7, 0}};
+    for (int i = 0; i < 3; ++i) {
+        auto& e = s.ecritures[i + 1];
+        e.wide1 = cases[i].wide1;
+        e.byte1 = cases[i].byte1;
+        e.long2 = 0x55667788;
+        e.flag1 = true;
+    }
+    const std::string doc = saveDoc();
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE("entry " + std::to_string(i + 1));
+        EXPECT_EQ(beAt(doc, entryAt(i + 1) + 92, 8), static_cast<uint64_t>(cases[i].wide1));
+        EXPECT_EQ(beAt(doc, entryAt(i + 1) + 100, 1), cases[i].want100);
+        EXPECT_EQ(beAt(doc, entryAt(i + 1) + 101, 1), 1u);
+        EXPECT_EQ(beAt(doc, entryAt(i + 1) + 104, 4), 0u);
+        EXPECT_EQ(s.ecritures[i + 1].long2, 0);
+        EXPECT_EQ(s.ecritures[i + 1].byte1, cases[i].byte1) << "only long2 changes in the array";
+    }
+    EXPECT_EQ(doc.substr(entryAt(3) + 92, 8), std::string(8, '\xFF'));
+}
+
+TEST_F(RegionWritersTest, RegionsStartAtTheirOffsetsAndTextsAreWrittenAsHeld) {
+    sizeLikeAPlusXRead(2);
+    s.acces[0].short1 = 0x0A0B;
+    s.acces[5].bytes2[37] = 'z';
+    s.cptInfo.long1 = 0x01010101;
+    s.cptInfo.long4 = 0x04040404;
+    s.accounts[0].recNo = 0x0C0C0C0C;
+    s.accounts[7].name = std::string("\x06"
+                                     "Banque",
+                                     7);
+    s.ecrInfo.long1 = 0x0E0E0E0E;
+    s.ecrInfo.long4 = 0x11111111;
+    s.ecritures[1].recNo = 0x12121212;
+    s.ecritures[2].label = std::string("\x09Ouverture", 10);
+    s.ecritures[2].ref = std::string("\x02"
+                                     "F1",
+                                     3);
+    const std::string doc = saveDoc();
+
+    EXPECT_EQ(beAt(doc, kAccess + 2, 2), 0x0A0Bu);
+    EXPECT_EQ(doc[kAccess + 5 * 42 + 4 + 37], 'z');
+    EXPECT_EQ(beAt(doc, kAccountInfo, 4), 0x01010101u);
+    EXPECT_EQ(beAt(doc, kAccountInfo + 12, 4), 0x04040404u);
+    EXPECT_EQ(beAt(doc, kAccounts, 4), 0x0C0C0C0Cu);
+    EXPECT_EQ(doc.substr(accountAt(7) + 24, 32), std::string("\x06"
+                                                             "Banque",
+                                                             7) +
+                                                     std::string(25, '\0'));
+    EXPECT_EQ(beAt(doc, kJournalInfo, 4), 0x0E0E0E0Eu);
+    EXPECT_EQ(beAt(doc, kJournalInfo + 12, 4), 0x11111111u);
+    EXPECT_EQ(beAt(doc, kJournal, 4), 0x12121212u);
+    EXPECT_EQ(doc.substr(entryAt(2) + 16, 10), std::string("\x09Ouverture", 10));
+    EXPECT_EQ(doc.substr(entryAt(2) + 80, 8), std::string("\x02"
+                                                          "F1",
+                                                          3) +
+                                                  std::string(5, '\0'));
+    EXPECT_EQ(doc.size(), kJournal + 128 * 2);
+}
+
+TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
+    for (int n : {0, 1, 40}) {
+        SCOPED_TRACE("maxEcrCount " + std::to_string(n));
+        sizeLikeAPlusXRead(n);
+        save(s);
+        const auto path = s.newFile()->path();
+        EXPECT_EQ(std::filesystem::file_size(path), kJournal + 128 * static_cast<size_t>(n));
+        std::filesystem::remove(path);
+    }
+}
+
+// A road that filled nothing: the regions hold blank structures, never the
+// bytes of an earlier file.
+TEST_F(RegionWritersTest, EmptyArraysAreWrittenAsBlankStructures) {
+    s.qmkaVrs->maxEcrCount = 3;
+    ASSERT_TRUE(s.accounts.empty());
+    ASSERT_TRUE(s.ecritures.empty());
+    const std::string doc = saveDoc();
+
+    EXPECT_EQ(doc.size(), kJournal + 128 * 3);
+    EXPECT_EQ(doc.substr(kCurrencies, kAccounts - kCurrencies),
+              std::string(kAccounts - kCurrencies, '\0'))
+        << "currencies, access rights and account information are zero";
+    EXPECT_EQ(doc.substr(kAccounts, 128), std::string(128, '\0')) << "account slot 0";
+
+    const std::string freeName = "\x1E" + std::string(30, ' ');
+    for (int k : {1, 500, 1001}) {
+        SCOPED_TRACE("account slot " + std::to_string(k));
+        const size_t o = accountAt(k);
+        EXPECT_EQ(beAt(doc, o, 4), static_cast<uint64_t>(k));
+        EXPECT_EQ(beAt(doc, o + 4, 4), static_cast<uint64_t>(k - 1));
+        EXPECT_EQ(beAt(doc, o + 8, 4), static_cast<uint64_t>(k + 1));
+        EXPECT_EQ(doc.substr(o + 24, 32), freeName + '\0');
+        EXPECT_EQ(doc.substr(o + 58, 4), "    ");
+        EXPECT_EQ(beAt(doc, o + 68, 8), 0xFFFFFFFFu) << "wide1 -1 after the patch";
+    }
+
+    EXPECT_EQ(doc.substr(kJournalInfo, 16), std::string(16, '\0'));
+    const std::string label = "\x3F" + std::string(63, ' ');
+    const std::string ref = "\x06" + std::string(7, ' ');
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE("entry " + std::to_string(i));
+        const size_t o = entryAt(i);
+        EXPECT_EQ(beAt(doc, o, 4), static_cast<uint64_t>(i));
+        EXPECT_EQ(beAt(doc, o + 4, 4), static_cast<uint64_t>(i - 1));
+        EXPECT_EQ(beAt(doc, o + 8, 4), i == 3 ? 0u : static_cast<uint64_t>(i + 1));
+        EXPECT_EQ(doc.substr(o + 16, 64), label);
+        EXPECT_EQ(doc.substr(o + 80, 8), ref);
+        EXPECT_EQ(doc.substr(o + 88, 40), std::string(40, '\0'));
+    }
+}
+
+TEST_F(RegionWritersTest, EachRecordIsWrittenAndFlushedOnItsOwn) {
+    sizeLikeAPlusXRead(4);
+    int flushes = 0;
+    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path&) {
+        if (op == StreamOp::Flush)
+            ++flushes;
+        return 0;
+    });
+    FolderItem f(dir.path() / "regions");
+    s.fileBS = BinaryStream::Create(f);
+    saveCurrencies(s);
+    saveAccess(s);
+    saveAccounts(s);
+    saveEcr(s);
+    EXPECT_EQ(flushes, 31 + 6 + 1 + 1002 + 1 + 4);
+    EXPECT_EQ(pacer.yields.load(), 31 + 6 + 1002 + 4);
+}
+
+} // namespace
+} // namespace qmk

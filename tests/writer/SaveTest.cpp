@@ -1,0 +1,154 @@
+#include "model/Globals.h"
+#include "writer/Writer.h"
+#include "writer/WriterSupport.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace qmk {
+namespace {
+
+using Names = std::set<std::string>;
+
+TEST(NameWithoutExtensionTest, CutsAfterTheLastDotUnlessItIsTheFirstCharacter) {
+    struct Case {
+        const char* name;
+        const char* base;
+    };
+    for (const Case& c : {Case{"ledger.qmkx", "ledger"}, Case{"ledger", "ledger"},
+                          Case{"ledger.2019.qmkx", "ledger.2019"}, Case{".ledger", ".ledger"},
+                          Case{".ledger.old", ".ledger"}, Case{"ledger.", "ledger"},
+                          Case{"compta été.qmk", "compta été"}})
+        EXPECT_EQ(NameWithoutExtension(FolderItem(std::filesystem::path("/x") / c.name)), c.base)
+            << c.name;
+}
+
+TEST(QuillProDocTest, IsTheProFileType) {
+    VLQmka::Initialize();
+    const FileType& t = VLQmka::QuillProDoc();
+    EXPECT_EQ(t.Name, "Quillmark Pro");
+    EXPECT_EQ(t.Extensions, ".qmkp");
+    EXPECT_EQ(t.MacType, "QMKP");
+    EXPECT_EQ(t.MacCreator, "QMKP");
+    EXPECT_TRUE(t.MimeType.empty());
+    EXPECT_TRUE(t.Imported);
+    ASSERT_EQ(VLQmka::pAllFileTypes().size(), 1u);
+    VLQmka::Initialize();
+    EXPECT_EQ(VLQmka::pAllFileTypes().size(), 1u);
+}
+
+class SaveTest : public test::DocFolderTest {
+  protected:
+    void SetUp() override {
+        s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
+        test::applyWorkingDefaults(*s.qmkaVrs);
+        s.qmkaVrs->maxEcrCount = 1;
+    }
+};
+
+TEST_F(SaveTest, TakesTheFirstFreeNameAndLeavesTakenOnesAlone) {
+    QMK_REQUIRE_CODES(dir.path());
+    struct Case {
+        const char* label;
+        std::vector<std::string> taken;
+        const char* want;
+    };
+    std::vector<std::string> upTo10 = {"ledger.qmkp"};
+    for (int i = 1; i <= 10; ++i)
+        upTo10.push_back("ledger_" + std::to_string(i) + ".qmkp");
+    const Case cases[] = {
+        {"free", {}, "ledger.qmkp"},
+        {"two taken", {"ledger.qmkp", "ledger_1.qmkp"}, "ledger_2.qmkp"},
+        {"a gap", {"ledger.qmkp", "ledger_2.qmkp"}, "ledger_1.qmkp"},
+        {"past nine", upTo10, "ledger_11.qmkp"},
+        {"other names only", {"ledger.qmkx.qmkp", "Ledger.qmkp"}, "ledger.qmkp"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        // A folder of its own per case.
+        const auto folder = dir.path() / ("case" + std::to_string(n++));
+        std::filesystem::create_directory(folder);
+        auto file = [&](const std::string& name) { return FolderItem(folder / name); };
+        auto put = [&](const std::string& name, const std::string& bytes) {
+            std::ofstream(folder / name, std::ios::binary) << bytes;
+        };
+        put("ledger.qmkx", "legacy bytes");
+        s.setFileToConvert(file("ledger.qmkx"));
+        for (const auto& t : c.taken) {
+            put(t, "keep " + t);
+            file(t).SetMacTypeAndCreator("ABCD", "WXYZ");
+        }
+        save(s);
+
+        ASSERT_TRUE(s.newFile());
+        EXPECT_EQ(s.newFile()->Name(), c.want);
+        Names want = {"ledger.qmkx", c.want};
+        want.insert(c.taken.begin(), c.taken.end());
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            got.insert(e.path().filename().string());
+        EXPECT_EQ(got, want) << "no temporary file may stay behind";
+        for (const auto& t : c.taken) {
+            EXPECT_EQ(test::TempDir::read(folder / t), "keep " + t);
+            EXPECT_EQ(file(t).MacCreator(), "WXYZ");
+        }
+        EXPECT_EQ(s.newFile()->MacType(), "QMKP");
+        EXPECT_EQ(s.newFile()->MacCreator(), "QMKP");
+        EXPECT_EQ(test::TempDir::read(folder / "ledger.qmkx"), "legacy bytes");
+    }
+}
+
+TEST_F(SaveTest, ASourceNamedLikeItsOutputIsNeverOverwritten) {
+    source("ledger.qmkp", "legacy bytes");
+    save(s);
+    EXPECT_EQ(s.newFile()->Name(), "ledger_1.qmkp");
+    EXPECT_EQ(read("ledger.qmkp"), "legacy bytes");
+    EXPECT_EQ(names(), (Names{"ledger.qmkp", "ledger_1.qmkp"}));
+}
+
+TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
+    source("ledger.qmkx", "legacy bytes");
+    // Another program creates ledger.qmkp while the document is being written.
+    const auto intruder = dir.path() / "ledger.qmkp";
+    bool created = false;
+    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path& p) {
+        if (op == StreamOp::Link && p == intruder && !created) {
+            created = true;
+            dir.write("ledger.qmkp", "someone else's");
+        }
+        return 0;
+    });
+    save(s);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(s.newFile()->Name(), "ledger_1.qmkp");
+    EXPECT_EQ(read("ledger.qmkp"), "someone else's");
+    EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp", "ledger_1.qmkp"}));
+}
+
+TEST_F(SaveTest, PostsItsStatusAndLeavesTheClosedOutputInFileBS) {
+    source("ledger.qmkx", "legacy bytes");
+    s.fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
+    save(s);
+    EXPECT_EQ(s.status(), Globals::kStatusSave());
+    ASSERT_TRUE(s.fileBS);
+    EXPECT_FALSE(s.fileBS->IsOpen());
+    EXPECT_EQ(s.newFile()->Name(), "ledger.qmkp");
+    EXPECT_EQ(std::filesystem::file_size(s.newFile()->path()), 129820u + 128u);
+}
+
+TEST_F(SaveTest, RefusesANegativeJournalCountBeforeWritingAnything) {
+    source("ledger.qmkx", "legacy bytes");
+    s.qmkaVrs->maxEcrCount = -32768;
+    try {
+        save(s);
+        FAIL() << "a negative journal count was saved";
+    } catch (const ConversionError& e) {
+        EXPECT_EQ(std::string(e.what()), Globals::kNegativeEcrCount() + "-32768");
+    }
+    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    EXPECT_FALSE(s.newFile());
+}
+
+} // namespace
+} // namespace qmk

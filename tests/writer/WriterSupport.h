@@ -1,0 +1,53 @@
+// Shared by the writer and conversion tests: the working header defaults written
+// out from their table, the Pro header those defaults give, and a scratch
+// folder with a source document and a conversion state around it.
+#pragma once
+
+#include "model/ConversionState.h"
+#include "platform/Worker.h"
+#include "support/Bytes.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+namespace qmk::test {
+
+// The header defaults that every conversion starts from, set field by field
+// here so the writer can be tested without the reader.
+void applyWorkingDefaults(VLQmkaProVersion& h);
+
+// The 512 bytes of the Pro header written from those defaults alone.
+std::string expectedDefaultHeader();
+
+// True when the folder keeps user extended attributes (type and creator codes).
+bool supportsCodes(const std::filesystem::path& folder);
+
+#define QMK_REQUIRE_CODES(folder)                                                                  \
+    do {                                                                                           \
+        if (!::qmk::test::supportsCodes(folder))                                                   \
+            GTEST_SKIP() << "this file system keeps no user extended attributes; set "             \
+                            "QMK_TEST_TMPDIR to a folder that does";                               \
+    } while (0)
+
+// A scratch folder with one source document, the conversion state pointed at
+// it, and pauses that return at once.
+class DocFolderTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    ConversionState s;
+    InstantPacer pacer;
+    ScopedPacer scoped{pacer};
+
+    void TearDown() override;
+
+    // Writes the source and makes it the current file.
+    std::filesystem::path source(const std::string& name, const std::string& bytes,
+                                 const std::string& creator = "");
+    // The names in the scratch folder.
+    std::set<std::string> names() const;
+    std::string read(const std::string& name) const { return TempDir::read(dir.path() / name); }
+};
+
+} // namespace qmk::test
