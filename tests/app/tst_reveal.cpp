@@ -1,0 +1,291 @@
+// The end-of-batch reveal: the macOS command text, osascript's arguments run
+// without a shell, and the file manager on a private session bus, with paths
+// that a shell would misread. The test always runs itself on a bus of its own
+// (dbus-run-session), so its fake file manager never meets a real desktop's.
+#include "app/Reveal.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+
+namespace Reveal = qmk::Reveal;
+
+namespace {
+
+constexpr const char* kPrivateBusMark = "QMK_REVEAL_TEST_BUS";
+
+// What a hostile or merely unusual document name looks like; each would break
+// the command line if it were handed to a shell.
+const QStringList kAwkwardNames = {
+    "Compta 2021 (copie).qmkp",     "Le \"grand\" livre.qmkp",
+    "L'exercice d'Anne.qmkp",       "back\\slash.qmkp",
+    "$(touch pwned).qmkp",          "`touch pwned`.qmkp",
+    "a'b\"c\\d; touch pwned .qmkp",
+};
+
+// A stand-in program that writes its arguments, NUL-separated, to <itself>.args.
+QString writeRecorder(const QString& dir, const QString& name) {
+    const QString path = dir + "/" + name;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write("#!/bin/sh\n"
+            "out=\"$0.args\"\n"
+            ": > \"$out.tmp\"\n"
+            "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$out.tmp\"; done\n"
+            "mv \"$out.tmp\" \"$out\"\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QStringList recordedArguments(const QString& program) {
+    QFile f(program + ".args");
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList args = QString::fromUtf8(f.readAll()).split(QChar(u'\0'));
+    args.removeLast(); // after the last NUL
+    return args;
+}
+
+} // namespace
+
+// The file manager's side of ShowItems, as a desktop would offer it.
+class FakeFileManager : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+  public:
+    enum class Mode { Answer, Fail, Hang };
+    Mode mode = Mode::Answer;
+    QList<QStringList> received;
+
+  public slots:
+    void ShowItems(const QStringList& uris, const QString& startupId) {
+        Q_UNUSED(startupId);
+        received << uris;
+        if (mode == Mode::Fail)
+            sendErrorReply(QDBusError::Failed, "cannot show");
+        else if (mode == Mode::Hang)
+            setDelayedReply(true); // and never reply
+    }
+};
+
+class TestReveal : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString opener_;
+    QString osascript_;
+
+    QString document(const QString& name) {
+        const QString path = dir_.path() + "/" + name;
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("doc");
+        return path;
+    }
+    bool pwned() const {
+        return QFile::exists(dir_.path() + "/pwned") ||
+               QFile::exists(QDir::currentPath() + "/pwned");
+    }
+
+  private slots:
+    void initTestCase() {
+        QCOMPARE(qEnvironmentVariable(kPrivateBusMark), QString("private"));
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+        QVERIFY(dir_.isValid());
+        // A shell run from here would leave its "pwned" file in this folder.
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        opener_ = writeRecorder(dir_.path(), "fake-xdg-open");
+        osascript_ = writeRecorder(dir_.path(), "fake-osascript");
+        QVERIFY(!opener_.isEmpty() && !osascript_.isEmpty());
+    }
+    void init() {
+        QFile::remove(opener_ + ".args");
+        QFile::remove(osascript_ + ".args");
+    }
+
+    void commandTextIsTheThreePieces() {
+        QCOMPARE(QString(Reveal::kCommandFirst).size(), 51);
+        QCOMPARE(QString(Reveal::kCommandLast).size(), 45);
+        QCOMPARE(Reveal::commandText("/Users/anne/Compta 2021.qmkp"),
+                 QString("osascript -e 'Tell application \"Finder\" to reveal "
+                         "\"/Users/anne/Compta 2021.qmkp\"' -e 'Tell application \"Finder\" to "
+                         "activate'"));
+        // The path goes in as it is, whatever it holds.
+        for (const QString& name : kAwkwardNames) {
+            const QString path = "/Users/anne/" + name;
+            QCOMPARE(Reveal::commandText(path),
+                     Reveal::kCommandFirst + path + Reveal::kCommandLast);
+        }
+    }
+
+    void osascriptArgumentsEscapeThePath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("inString");
+        QTest::newRow("plain") << "/Users/anne/Compta 2021.qmkp"
+                               << "/Users/anne/Compta 2021.qmkp";
+        QTest::newRow("double quotes") << "/a/Le \"grand\" livre"
+                                       << "/a/Le \\\"grand\\\" livre";
+        QTest::newRow("backslash") << "/a/back\\slash"
+                                   << "/a/back\\\\slash";
+        QTest::newRow("escaped quote") << "/a/\\\""
+                                       << "/a/\\\\\\\"";
+        QTest::newRow("apostrophe") << "/a/L'exercice"
+                                    << "/a/L'exercice";
+        QTest::newRow("shell syntax") << "/a/$(touch pwned)`x`"
+                                      << "/a/$(touch pwned)`x`";
+        QTest::newRow("accents") << "/a/Société générale"
+                                 << "/a/Société générale";
+    }
+    void osascriptArgumentsEscapeThePath() {
+        QFETCH(QString, path);
+        QFETCH(QString, inString);
+        QCOMPARE(Reveal::osascriptArguments(path),
+                 QStringList({"-e", "Tell application \"Finder\" to reveal \"" + inString + "\"",
+                              "-e", "Tell application \"Finder\" to activate"}));
+    }
+
+    void argumentsSayWhatTheCommandTextSays() {
+        // For a path without quote characters the shell's reading of the command
+        // text and the argument list are the same two statements.
+        const QString path = "/Users/anne/Compta 2021.qmkp";
+        const QStringList args = Reveal::osascriptArguments(path);
+        QCOMPARE("osascript " + args[0] + " '" + args[1] + "' " + args[2] + " '" + args[3] + "'",
+                 Reveal::commandText(path));
+    }
+
+    void osascriptGetsThePathWithoutAShell() {
+        for (const QString& name : kAwkwardNames) {
+            init();
+            const QString path = document(name);
+            QVERIFY(Reveal::startOsascript(path, osascript_));
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(osascript_ + ".args"), 20000);
+            QCOMPARE(recordedArguments(osascript_), Reveal::osascriptArguments(path));
+        }
+        QVERIFY(!pwned());
+    }
+
+    void fileManagerReceivesTheDocumentUri() {
+        FakeFileManager fake;
+        QDBusConnection fm = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-fm");
+        QVERIFY(fm.registerObject("/org/freedesktop/FileManager1", &fake,
+                                  QDBusConnection::ExportAllSlots));
+        QVERIFY(fm.registerService("org.freedesktop.FileManager1"));
+
+        for (const QString& name : kAwkwardNames) {
+            const QString path = document(name);
+            int shown = -1;
+            Reveal::showOnBus(
+                path, QDBusConnection::sessionBus(), [&](bool ok) { shown = ok; }, opener_);
+            QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 20000);
+            QCOMPARE(fake.received.size(), 1);
+            const QStringList uris = fake.received.takeFirst();
+            QCOMPARE(uris.size(), 1);
+            QVERIFY2(uris[0].startsWith("file:///"), qPrintable(uris[0]));
+            QCOMPARE(QUrl(uris[0]).toLocalFile(), path);
+        }
+        QCOMPARE(
+            Reveal::fileUri("/tmp/x/Le \"grand\" livre d'Anne\\$(touch pwned).qmkp"),
+            QString("file:///tmp/x/Le%20%22grand%22%20livre%20d'Anne%5C$(touch%20pwned).qmkp"));
+
+        // The entry point takes the same road on this platform.
+        const QString last = document("Société Dupont.qmkp");
+        Reveal::revealDocument(last);
+        QTRY_COMPARE_WITH_TIMEOUT(fake.received.size(), 1, 20000);
+        QCOMPARE(fake.received[0], QStringList({Reveal::fileUri(last)}));
+
+        QVERIFY(!QFile::exists(opener_ + ".args")); // the file manager answered
+        QVERIFY(!pwned());
+        fm.unregisterService("org.freedesktop.FileManager1");
+        QDBusConnection::disconnectFromBus("fake-fm");
+    }
+
+    void folderOpensWhenNoFileManagerAnswers_data() {
+        QTest::addColumn<int>("mode"); // -1: nobody on the bus
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("no file manager") << -1 << true;
+        QTest::newRow("error reply") << int(FakeFileManager::Mode::Fail) << true;
+        QTest::newRow("no reply in time") << int(FakeFileManager::Mode::Hang) << true;
+        QTest::newRow("no bus") << -1 << false;
+    }
+    void folderOpensWhenNoFileManagerAnswers() {
+        QFETCH(int, mode);
+        QFETCH(bool, connected);
+        FakeFileManager fake;
+        QDBusConnection fm = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-fm");
+        if (mode >= 0) {
+            fake.mode = FakeFileManager::Mode(mode);
+            QVERIFY(fm.registerObject("/org/freedesktop/FileManager1", &fake,
+                                      QDBusConnection::ExportAllSlots));
+            QVERIFY(fm.registerService("org.freedesktop.FileManager1"));
+        }
+        const QDBusConnection bus =
+            connected ? QDBusConnection::sessionBus() : QDBusConnection("not connected");
+
+        const QString path = document("L'exercice $(touch pwned).qmkp");
+        int shown = -1;
+        Reveal::showOnBus(
+            path, bus, [&](bool ok) { shown = ok; }, opener_, 500);
+        QTRY_COMPARE_WITH_TIMEOUT(shown, 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener_ + ".args"), 20000);
+        QCOMPARE(recordedArguments(opener_), QStringList({dir_.path()}));
+        QVERIFY(!pwned());
+
+        if (mode >= 0)
+            fm.unregisterService("org.freedesktop.FileManager1");
+        QDBusConnection::disconnectFromBus("fake-fm");
+    }
+};
+
+// Runs the tests on a private session bus with no service activation; without
+// one, runs itself again under dbus-run-session.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariable(kPrivateBusMark) != "private") {
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+        const std::string config = (self.parent_path() / "tst_reveal-bus.conf").string();
+        QFile f(QString::fromStdString(config));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 2;
+        f.write(
+            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+            "<busconfig>\n"
+            "  <type>session</type>\n"
+            "  <listen>unix:tmpdir=/tmp</listen>\n"
+            "  <auth>EXTERNAL</auth>\n"
+            "  <policy context=\"default\">\n"
+            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+            "    <allow eavesdrop=\"true\"/>\n"
+            "    <allow own=\"*\"/>\n"
+            "  </policy>\n"
+            "</busconfig>\n");
+        f.close();
+        setenv(kPrivateBusMark, "private", 1);
+        std::string configArg = "--config-file=" + config;
+        std::vector<char*> args{const_cast<char*>("dbus-run-session"), configArg.data(),
+                                const_cast<char*>("--"), const_cast<char*>(self.c_str())};
+        for (int i = 1; i < argc; ++i)
+            args.push_back(argv[i]);
+        args.push_back(nullptr);
+        execvp("dbus-run-session", args.data());
+        perror("dbus-run-session");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    TestReveal test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_reveal.moc"
