@@ -1,0 +1,121 @@
+#include "ReaderFixture.h"
+
+#include "reader/Reader.h"
+#include "support/LegacyDoc.h"
+
+#include <gtest/gtest.h>
+
+namespace qmk::test {
+namespace {
+
+class Header32Test : public ReaderTest {};
+
+TEST_F(Header32Test, ReadsTheFirstBlockAndThePrintTitleAt114Only) {
+    Doc32 d;
+    d.serialNb(0xFFFFFFFF).coded(1).untilLine(0).maxEcrCount(0x7FFF).digCount(4);
+    d.decPtSign(',').thSepSign(0xCA).int0Sign('0').frac0Sign('0').dtSepSign('-');
+    d.titre("Cabinet").lingua(3).docOpenFlag(9).bouclDef(-1);
+    // Everything after 71 but the print title would be Plus / X fields: none is read.
+    d.raw(72, std::string(42, '\x05')).printTitle("Bilan");
+    d.raw(120, std::string(1256 - 120, '\x0C'));
+    open(d.bytes());
+    const VLQmkaProVersion before = *s.qmkaVrs;
+    QM32readQmkaVrs(s);
+    const VLQmkaProVersion& h = *s.qmkaVrs;
+
+    EXPECT_EQ(h.serialNb, -1);
+    EXPECT_TRUE(h.coded);
+    EXPECT_FALSE(h.untilLine);
+    EXPECT_EQ(h.maxEcrCount, 32767);
+    EXPECT_EQ(h.digCount, 4);
+    EXPECT_EQ(h.decPtSign.bytes, ",");
+    EXPECT_EQ(h.thSepSign.bytes, "\xC3\x8A"); // U+00CA for the byte 0xCA
+    EXPECT_EQ(h.int0Sign.bytes, "0");
+    EXPECT_EQ(h.dtSepSign.bytes, "-");
+    EXPECT_EQ(h.titre.bytes, "Cabinet");
+    EXPECT_EQ(h.titre.encoding, TextEncoding::MacRoman);
+    EXPECT_EQ(h.lingua, 3);
+    EXPECT_TRUE(h.docOpenFlag);
+    EXPECT_EQ(h.bouclDef, -1);
+    EXPECT_EQ(h.printTitle.bytes, "Bilan");
+    EXPECT_EQ(h.printTitle.encoding, TextEncoding::MacRoman);
+    EXPECT_EQ(s.fileBS->Position(), 115 + 5);
+    EXPECT_EQ(s.status(), "Reprise des entêtes…");
+
+    // The rest keeps the working defaults.
+    EXPECT_EQ(h.catNb, 0);
+    EXPECT_TRUE(h.wOrdre.empty());
+    EXPECT_EQ(h.plan_size, 13);
+    EXPECT_EQ(h.search_size, 0);
+    EXPECT_EQ(h.lastBackup.bytes, "000101");
+    EXPECT_EQ(h.plan_top, 43);
+    EXPECT_EQ(h.currencies_height, 300);
+    EXPECT_TRUE(h.notSharedDoc);
+
+    // Only the fifteen properties read differ from the defaults.
+    VLQmkaProVersion back = h;
+    back.serialNb = before.serialNb;
+    back.coded = before.coded;
+    back.untilLine = before.untilLine;
+    back.maxEcrCount = before.maxEcrCount;
+    back.digCount = before.digCount;
+    back.decPtSign = before.decPtSign;
+    back.thSepSign = before.thSepSign;
+    back.int0Sign = before.int0Sign;
+    back.frac0Sign = before.frac0Sign;
+    back.dtSepSign = before.dtSepSign;
+    back.titre = before.titre;
+    back.lingua = before.lingua;
+    back.docOpenFlag = before.docOpenFlag;
+    back.bouclDef = before.bouclDef;
+    back.printTitle = before.printTitle;
+    EXPECT_EQ(dumpHeader(back), dumpHeader(before));
+}
+
+TEST_F(Header32Test, ShortDocumentReadsAsIfPaddedWithZeros) {
+    Doc32 d;
+    d.serialNb(5).titre("Cabinet").printTitle("Bilan");
+    for (size_t len : {0, 3, 24, 30, 71, 114, 117, 119}) {
+        SCOPED_TRACE(len);
+        open(Doc32(d).resize(len).resize(300).bytes());
+        QM32readQmkaVrs(s);
+        const std::string expected = dumpHeader(*s.qmkaVrs);
+        open(Doc32(d).resize(len).bytes());
+        QM32readQmkaVrs(s);
+        EXPECT_EQ(dumpHeader(*s.qmkaVrs), expected);
+    }
+}
+
+TEST_F(Header32Test, OlderEditionsPostTheHeaderStatusAndKeepTheDefaults) {
+    const struct {
+        const char* name;
+        void (*handler)(ConversionState&);
+    } handlers[] = {{"3206", QM32ProreadQmkaVrs},
+                    {"1", QMClassicreadQmkaVrs},
+                    {"3000", QM30readQmkaVrs},
+                    {"2000", QM21readQmkaVrs},
+                    {"1900", QM19readQmkaVrs}};
+    for (const auto& h : handlers) {
+        SCOPED_TRACE(h.name);
+        ConversionState st;
+        openInto(st, std::string(2048, '\x11'));
+        st.fileBS->SetPosition(2);
+        const std::string defaults = dumpState(st);
+        h.handler(st);
+        EXPECT_EQ(st.status(), "Reprise des entêtes…");
+        EXPECT_EQ(st.windowTitle(), "Quillmark Pro Converter");
+        EXPECT_EQ(dumpState(st), defaults);
+        EXPECT_EQ(st.qmkaVrs->maxEcrCount, 8000);
+        EXPECT_EQ(st.qmkaVrs->version, 6200);
+        EXPECT_EQ(st.fileBS->Position(), 2);
+
+        // They need neither the stream nor the header record.
+        ConversionState bare;
+        EXPECT_NO_THROW(h.handler(bare));
+    }
+    EXPECT_TRUE(pacer.pauses().empty());
+    EXPECT_EQ(pacer.yields.load(), 0);
+}
+
+} // namespace
+} // namespace qmk::test
