@@ -1,12 +1,32 @@
-// Placeholder window until the front end lands.
+// Start-up: the file type sets, the application object with its version data and
+// menu bar, then the event loop, whose first event opens the main window.
+#include "app/App.h"
+#include "app/ConvertThread.h"
+#include "app/DropTypes.h"
+#include "app/wMain.h"
+#include "writer/Writer.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QTimer>
+
+#include <cstdlib>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel w("Quillmark Pro Converter");
-    w.setWindowTitle("Quillmark Pro Converter");
-    w.resize(388, 234);
-    w.show();
-    return app.exec();
+    QApplication framework(argc, argv);
+    QApplication::setApplicationName("quillmark-pro-converter");
+    QGuiApplication::setDesktopFileName("quillmark-pro-converter");
+
+    qmk::DropTypes::Initialize();
+    qmk::VLQmka::Initialize();
+
+    std::unique_ptr<qmk::App> app = qmk::NewAppInstance();
+    QTimer::singleShot(0, app.get(), &qmk::App::Event_Open);
+
+    const int code = QApplication::exec();
+
+    // The worker was told to stop as the loop ended. One that does not reach its
+    // next pause in time must not hold the quit: end the process as it is.
+    if (qmk::wMain* w = app->mainWindow(); w && !w->convertThread()->stop(0))
+        std::_Exit(code);
+    return code;
 }

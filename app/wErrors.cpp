@@ -1,0 +1,151 @@
+#include "app/wErrors.h"
+
+#include "app/wMain.h"
+#include "model/Globals.h"
+#include "platform/Localization.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+
+namespace qmk {
+
+namespace {
+
+const QColor kEvenRow(0xEF, 0xEE, 0xFF);
+const QColor kMessage(0xCC, 0x00, 0x00);
+
+// Draws a thin dotted line between the two columns.
+class ColumnLineDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(p, option, index);
+        if (index.column() != 0)
+            return;
+        p->save();
+        p->setPen(QPen(QColor(0xA0, 0xA0, 0xA0), 1, Qt::DotLine));
+        const int x = option.rect.right();
+        p->drawLine(x, option.rect.top(), x, option.rect.bottom());
+        p->restore();
+    }
+};
+
+} // namespace
+
+void ErrorList::mouseDoubleClickEvent(QMouseEvent* e) {
+    QTreeWidget::mouseDoubleClickEvent(e);
+    emit doubleClicked();
+}
+
+QString wErrors::kErrors() {
+    return QString::fromStdString(GetLocalizedString("wErrors.kErrors", "Erreurs", ""));
+}
+
+QString wErrors::kClose() {
+    return QString::fromStdString(GetLocalizedString("wErrors.kClose", "Fermer", ""));
+}
+
+wErrors::wErrors(wMain* parent) : QDialog(parent) {
+    setObjectName("wErrors");
+    Layout();
+    CreateControls();
+    parent_ = parent;
+    lbErrors_->clear();
+    const QRect main = parent->frameGeometry();
+    // Not clamped to the screen: a main window near the left edge pushes the panel past it.
+    move(main.left() - kWidth, parent->geometry().top());
+    show();
+}
+
+void wErrors::Layout() {
+    setWindowTitle(kErrors());
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setModal(false);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setMinimumSize(64, 64);
+    setMaximumSize(32000, 32000);
+    resize(kWidth, kHeight);
+    MsgBox = [this](const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+}
+
+void wErrors::CreateControls() {
+    lbErrors_ = new ErrorList(this);
+    lbErrors_->setObjectName("lbErrors");
+    lbErrors_->setColumnCount(2);
+    lbErrors_->setHeaderHidden(true);
+    lbErrors_->setRootIsDecorated(false);
+    lbErrors_->setItemsExpandable(false);
+    lbErrors_->setUniformRowHeights(true);
+    lbErrors_->setAllColumnsShowFocus(true);
+    lbErrors_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbErrors_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lbErrors_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lbErrors_->setDragEnabled(false);
+    lbErrors_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lbErrors_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lbErrors_->header()->setStretchLastSection(true);
+    lbErrors_->header()->setSectionsMovable(false);
+    lbErrors_->setItemDelegate(new ColumnLineDelegate(lbErrors_));
+    connect(lbErrors_, &ErrorList::doubleClicked, this, &wErrors::lbErrors_DoubleClick);
+
+    bbClose_ = new QPushButton(kClose(), this);
+    bbClose_->setObjectName("bbClose");
+    bbClose_->setDefault(true);
+    bbClose_->setAutoDefault(true);
+    connect(bbClose_, &QPushButton::clicked, this, &wErrors::bbClose_Action);
+
+    lbErrors_->setFocus();
+}
+
+void wErrors::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    // The list keeps 2 pixels to the left, top and right edges and 38 to the bottom;
+    // the button keeps 10 to the right and bottom edges.
+    lbErrors_->setGeometry(2, 2, width() - 4, height() - 40);
+    lbErrors_->setColumnWidth(0, lbErrors_->width() * 40 / 100);
+    bbClose_->setGeometry(width() - 90, height() - 30, 80, 20);
+}
+
+void wErrors::addError(const QString& name, const QString& message) {
+    const int row = lbErrors_->topLevelItemCount();
+    auto* item = new QTreeWidgetItem({name, message});
+    if (row % 2 == 0) {
+        item->setBackground(0, kEvenRow);
+        item->setBackground(1, kEvenRow);
+    }
+    item->setForeground(1, kMessage);
+    lbErrors_->addTopLevelItem(item);
+}
+
+void wErrors::lbErrors_DoubleClick() {
+    const QList<QTreeWidgetItem*> selected = lbErrors_->selectedItems();
+    if (selected.isEmpty())
+        return;
+    MsgBox(selected.first()->text(1));
+}
+
+void wErrors::bbClose_Action() {
+    close();
+    if (parent_ && parent_->errors == this)
+        parent_->errors = nullptr;
+}
+
+void wErrors::reject() {
+    bbClose_Action();
+}
+
+void wErrors::closeEvent(QCloseEvent* e) {
+    // A plain close: the dialog's own handling would turn it into reject() again.
+    QWidget::closeEvent(e);
+    if (parent_ && parent_->errors == this)
+        parent_->errors = nullptr;
+}
+
+} // namespace qmk

@@ -1,0 +1,73 @@
+// The error panel: a borderless panel against the main window's left edge that
+// lists every refused file with its message.
+#pragma once
+
+#include <QDialog>
+#include <QTreeWidget>
+
+#include <functional>
+
+class QPushButton;
+
+namespace qmk {
+
+class wMain;
+
+// The list of refusals; reports every double click, also one below the last row.
+class ErrorList : public QTreeWidget {
+    Q_OBJECT
+  public:
+    using QTreeWidget::QTreeWidget;
+
+  signals:
+    void doubleClicked();
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+};
+
+class wErrors : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kWidth = 422;
+    static constexpr int kHeight = 162;
+
+    // Builds the panel, shows it and places it with its right edge on the main
+    // window's left edge and its top on the main window's top.
+    explicit wErrors(wMain* parent);
+
+    // Appends one row: the file's name and the message.
+    void addError(const QString& name, const QString& message);
+
+    wMain* parentWindow() const { return parent_; }
+    ErrorList* lbErrors() const { return lbErrors_; }
+    QPushButton* bbClose() const { return bbClose_; }
+
+    // Shows the selected row's message; nothing without a selection.
+    void lbErrors_DoubleClick();
+    // Closes the panel; the next refusal opens a new one.
+    void bbClose_Action();
+
+    // How a message is shown; a message box unless tests put something else here.
+    std::function<void(const QString&)> MsgBox;
+
+    static QString kErrors();
+    static QString kClose();
+
+  protected:
+    // Escape, like the button.
+    void reject() override;
+    // However the panel closes, the main window lets go of it.
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    void Layout();
+    void CreateControls();
+
+    wMain* parent_ = nullptr;
+    ErrorList* lbErrors_ = nullptr;
+    QPushButton* bbClose_ = nullptr;
+};
+
+} // namespace qmk

@@ -1,0 +1,323 @@
+#include "app/wMain.h"
+
+#include "app/AnimationView.h"
+#include "app/App.h"
+#include "app/Controls.h"
+#include "app/ConvertThread.h"
+#include "app/MainMenuBar.h"
+#include "app/Resources.h"
+#include "app/wErrors.h"
+#include "model/Globals.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace qmk {
+
+namespace {
+
+const QColor kWhite(0xFF, 0xFF, 0xFF);
+const QColor kProgressText(0x2B, 0x2B, 0x2B);
+const QColor kProgressFill(0xE6, 0xE6, 0xE6);
+const QColor kFinishedText(0x00, 0x99, 0x00);
+const QColor kCaptionFirst(0x6C, 0x6C, 0x6C);
+const QColor kCaptionAfter(0x3C, 0x3C, 0x3C);
+const QColor kCaptionHover(0x33, 0xCC, 0x33);
+
+void setTextColor(QLabel* l, const QColor& c) {
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, c);
+    l->setPalette(p);
+}
+
+QFont helveticaNeue(int pixels) {
+    QFont f;
+    // Where the face is missing, the nearest sans-serif stands in.
+    f.setFamilies({"Helvetica Neue", "Helvetica", "Liberation Sans", "DejaVu Sans"});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixels);
+    return f;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect at, int pixels,
+                  const QColor& color) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(at);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFont(helveticaNeue(pixels));
+    l->setWordWrap(false);
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    setTextColor(l, color);
+    return l;
+}
+
+} // namespace
+
+wMain::wMain() {
+    setObjectName("wMain");
+    Layout();
+    CreateControls();
+    Event_Open();
+}
+
+wMain::~wMain() {
+    // The worker uses the conversion fields: it ends before they go.
+    convertThread_->stop(-1);
+    delete convertThread_;
+    convertThread_ = nullptr;
+    // The menu bar outlives the window.
+    if (QLayout* l = layout())
+        l->setMenuBar(nullptr);
+    if (MainMenuBar* bar = MainMenuBar::instance(); bar->parent() == this)
+        bar->setParent(nullptr);
+}
+
+void wMain::Layout() {
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->setMenuBar(MainMenuBar::instance());
+    box->setSizeConstraint(QLayout::SetFixedSize);
+
+    content_ = new QWidget(this);
+    content_->setObjectName("content");
+    content_->setFixedSize(kWidth, kHeight);
+    box->addWidget(content_);
+
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(Globals::kAppTitle);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, kWhite);
+    setPalette(p);
+    setAutoFillBackground(true);
+    content_->setAutoFillBackground(true);
+    box->activate();
+}
+
+void wMain::CreateControls() {
+    ccConvert_ = new AnimationView(content_);
+    ccConvert_->setObjectName("ccConvert");
+    ccConvert_->setGeometry(0, kHeight, kWidth, kHeight);
+    ccConvert_->setVisible(false);
+    ccConvert_->setEnabled(false);
+    // The Edit entries go to the view's own actions; Undo is bound to nothing.
+    const std::pair<QAction*, bool (AnimationView::*)()> edits[] = {
+        {EditClear(), &AnimationView::clear},
+        {EditCopy(), &AnimationView::copy},
+        {EditCut(), &AnimationView::cut},
+        {EditPaste(), &AnimationView::paste},
+        {EditSelectAll(), &AnimationView::selectAll},
+    };
+    for (const auto& [action, handler] : edits)
+        connect(action, &QAction::triggered, ccConvert_,
+                [v = ccConvert_, h = handler] { (v->*h)(); });
+
+    // Inside the view: its bottom 24 pixels, across its whole width.
+    statusRec_ = new StatusRect(ccConvert_);
+    statusRec_->setObjectName("statusRec");
+    statusRec_->setGeometry(0, kHeight - 24, kWidth, 24);
+    statusRec_->setFillColor(kProgressFill);
+
+    stStatus_ = makeLabel(statusRec_, "stStatus", "-", QRect(20, 0, 348, 20), 13, kProgressText);
+    stDrop_ = makeLabel(content_, "stDrop", QString::fromStdString(Globals::kDropHere()),
+                        QRect(43, 157, 302, 32), 22, kCaptionFirst);
+
+    ccDropFile_ = new DropBox(content_);
+    ccDropFile_->setObjectName("ccDropFile");
+    ccDropFile_->setGeometry(143, 45, 100, 100);
+    ccDropFile_->setFocusPolicy(Qt::NoFocus);
+    ccDropFile_->setBackdrop(icondropbox());
+    connect(ccDropFile_, &DropBox::mouseEntered, this, &wMain::ccDropFile_MouseEnter);
+    connect(ccDropFile_, &DropBox::mouseExited, this, &wMain::ccDropFile_MouseExit);
+    connect(ccDropFile_, &DropBox::mouseDown, this, &wMain::ccDropFile_MouseDown);
+
+    convertTimer_ = new QTimer(this);
+    convertTimer_->setObjectName("convertTimer");
+    convertTimer_->setInterval(100);
+    convertThread_ = new ConvertThread(state_, *convertTimer_);
+
+    // However the run ends, the worker stops at its next pause or yield, so no
+    // document is left half-written.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { convertThread_->stop(kQuitGraceMs); });
+}
+
+void wMain::Event_Open() {
+    // Files of any type may be dropped (the drop type "special/any").
+    setAcceptDrops(true);
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect avail = screen->availableGeometry();
+        const auto at = Globals::CenterFrame(avail.width(), avail.height(), width(), height());
+        // Taken from the screen's own corner, so a primary screen that does not sit
+        // at the desktop's origin still gets the window.
+        const QPoint origin = screen->geometry().topLeft();
+        move(origin.x() + int(at.left), origin.y() + int(at.top));
+    }
+
+    if (!Globals::lastOpenFolder)
+        Globals::lastOpenFolder = FolderItem(QDir::homePath().toStdString());
+
+    ccConvert_->LoadURL(AnimationURL(AnimationFile()));
+    ccConvert_->Refresh(true);
+    show();
+}
+
+// --- Menu entries -------------------------------------------------------------------------
+
+QMenu* wMain::EditMenu() const {
+    return MainMenuBar::instance()->EditMenu();
+}
+QAction* wMain::EditSelectAll() const {
+    return MainMenuBar::instance()->entry("EditSelectAll");
+}
+QAction* wMain::EditSeparator2() const {
+    return MainMenuBar::instance()->entry("EditSeparator2");
+}
+QAction* wMain::EditClear() const {
+    return MainMenuBar::instance()->entry("EditClear");
+}
+QAction* wMain::EditPaste() const {
+    return MainMenuBar::instance()->entry("EditPaste");
+}
+QAction* wMain::EditCopy() const {
+    return MainMenuBar::instance()->entry("EditCopy");
+}
+QAction* wMain::EditCut() const {
+    return MainMenuBar::instance()->entry("EditCut");
+}
+QAction* wMain::EditSeparator1() const {
+    return MainMenuBar::instance()->entry("EditSeparator1");
+}
+QAction* wMain::EditUndo() const {
+    return MainMenuBar::instance()->entry("EditUndo");
+}
+QMenu* wMain::FileMenu() const {
+    return MainMenuBar::instance()->FileMenu();
+}
+QAction* wMain::FileQuit() const {
+    return MainMenuBar::instance()->entry("FileQuit");
+}
+
+// --- Views and status ---------------------------------------------------------------------
+
+void wMain::DisplayConversion(bool conversionView) {
+    if (conversionView) {
+        updateStatus(QString::fromStdString(Globals::kStatusInit()));
+        ccConvert_->move(0, 0);
+        ccConvert_->setVisible(true);
+        ccDropFile_->setVisible(false);
+        stDrop_->setVisible(false);
+        ccConvert_->Refresh(true);
+        repaint();
+    } else {
+        ccDropFile_->setBackdrop(icondropbox());
+        setTextColor(stDrop_, kCaptionAfter);
+        ccConvert_->setVisible(false);
+        // Parked beyond the content area's bottom-right corner.
+        ccConvert_->move(kWidth, kHeight);
+        ccDropFile_->setVisible(true);
+        stDrop_->setVisible(true);
+    }
+}
+
+void wMain::updateStatus(const QString& text) {
+    const bool finished = text == QString::fromStdString(Globals::kConverted());
+    QFont f = stStatus_->font();
+    f.setBold(finished);
+    stStatus_->setFont(f);
+    setTextColor(stStatus_, finished ? kFinishedText : kProgressText);
+    statusRec_->setFillColor(finished ? kWhite : kProgressFill);
+    stStatus_->setText(text);
+    setWindowTitle(QString::fromStdString(state_.windowTitle()));
+    stStatus_->repaint();
+}
+
+// --- Error panel --------------------------------------------------------------------------
+
+void wMain::addError(const QString& name, const QString& message) {
+    if (!errors)
+        errors = new wErrors(this);
+    errors->addError(name, message);
+}
+
+// --- Window events ------------------------------------------------------------------------
+
+bool wMain::Event_CancelClose(bool appQuitting) {
+    if (!appQuitting)
+        Quit(0);
+    return false;
+}
+
+void wMain::closeEvent(QCloseEvent* e) {
+    if (Event_CancelClose(Quitting()))
+        e->ignore();
+    else
+        e->accept();
+}
+
+void wMain::Event_DragOver() {
+    ccDropFile_->setBackdrop(icondropboxhover());
+    setTextColor(stDrop_, kCaptionHover);
+}
+
+void wMain::Event_DragExit() {
+    ccDropFile_->setBackdrop(icondropbox());
+    setTextColor(stDrop_, kCaptionAfter);
+}
+
+void wMain::dragEnterEvent(QDragEnterEvent* e) {
+    if (!e->mimeData()->hasUrls()) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    Event_DragOver();
+}
+
+void wMain::dragMoveEvent(QDragMoveEvent* e) {
+    e->acceptProposedAction();
+    Event_DragOver();
+}
+
+void wMain::dragLeaveEvent(QDragLeaveEvent* e) {
+    e->accept();
+    Event_DragExit();
+}
+
+void wMain::dropEvent(QDropEvent* e) {
+    // The drop is taken; the file intake hands its files to a batch.
+    e->acceptProposedAction();
+}
+
+// --- Drop box -----------------------------------------------------------------------------
+
+void wMain::ccDropFile_MouseEnter() {
+    ccDropFile_->setCursor(Qt::PointingHandCursor);
+}
+
+void wMain::ccDropFile_MouseExit() {
+    ccDropFile_->setCursor(Qt::ArrowCursor);
+}
+
+bool wMain::ccDropFile_MouseDown(int, int) {
+    openFile();
+    return false;
+}
+
+void wMain::openFile() {}
+
+} // namespace qmk
