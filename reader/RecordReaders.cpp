@@ -84,7 +84,7 @@ void QMXReadAccess(ConversionState& s) {
 void initAccounts(ConversionState& s) {
     if (s.accounts.size() < kAccountBound + 1)
         s.accounts.resize(kAccountBound + 1);
-    const String blank = Utils::PString(Utils::RepeatB(" ", 30), 30);
+    const String blank = Utils::PString(String(std::string(30, ' ')), 30);
     for (int i = 1; i <= kLastFreeAccount; ++i) {
         DB_Format::CptRecord& r = s.accounts[i];
         r.recNo = i;
@@ -141,8 +141,8 @@ void initEcr(ConversionState& s, int64_t n) {
     requireEntryCount(n);
     const int32_t bound = static_cast<int32_t>(n);
     s.ecritures.resize(static_cast<size_t>(bound) + 1);
-    const String label = Utils::PString(Utils::RepeatB(" ", 63), 63);
-    const std::string ref = Utils::PString(Utils::RepeatB(" ", 7), 6).bytes + " ";
+    const String label = Utils::PString(String(std::string(63, ' ')), 63);
+    const std::string ref = Utils::PString(String(std::string(7, ' ')), 6).bytes + " ";
     for (int32_t i = 1; i <= bound; ++i) {
         DB_Format::EcrRecord& r = s.ecritures[static_cast<size_t>(i)];
         r.recNo = i;
