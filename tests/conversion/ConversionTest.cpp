@@ -1,0 +1,395 @@
+// The conversion of one file, end to end: legacy documents built from field
+// values, converted headless, and the written bytes checked.
+#include "conversion/Conversion.h"
+#include "model/Globals.h"
+#include "platform/Errors.h"
+#include "support/LegacyDoc.h"
+#include "writer/WriterSupport.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace qmk {
+namespace {
+
+using test::beAt;
+using test::PlusXDoc;
+using Names = std::set<std::string>;
+namespace G = Globals;
+
+// Offsets of the Pro document, from its region table.
+constexpr size_t kCurrencies = 512, kAccess = 1280, kAccountInfo = 1532, kAccounts = 1548;
+constexpr size_t kJournalInfo = 129804, kJournal = 129820;
+size_t accountAt(int k) {
+    return kAccounts + 128 * static_cast<size_t>(k);
+}
+size_t entryAt(int i) {
+    return kJournal + 128 * static_cast<size_t>(i - 1);
+}
+
+// Returns at once, and notes what the user would see at every point where the
+// worker gives way; can stop the worker at a chosen yield, as quitting does.
+class TracePacer : public Pacer {
+  public:
+    explicit TracePacer(const ConversionState& s) : s_(s) {}
+    void Sleep(int ms) override {
+        pauses.push_back(ms);
+        note();
+    }
+    void Yield() override {
+        if (++yields == cancelAtYield)
+            throw ConversionCancelled();
+        note();
+    }
+    std::vector<int> pauses;
+    std::vector<std::string> seen; // status texts, each run of equal ones once
+    long long yields = 0;
+    long long cancelAtYield = -1;
+
+  private:
+    void note() {
+        std::string st = s_.status();
+        if (seen.empty() || seen.back() != st)
+            seen.push_back(st);
+    }
+    const ConversionState& s_;
+};
+
+class ConversionTest : public test::DocFolderTest {
+  protected:
+    TracePacer trace{s};
+    ScopedPacer tracing{trace};
+    int timerStarts = 0;
+
+    void run() {
+        trace.pauses.clear();
+        trace.seen.clear();
+        convertThread_Run(s, [this] { ++timerStarts; });
+    }
+};
+
+enum class Road { PlusX, V32, HeaderOnly, Refused };
+
+struct DispatchCase {
+    const char* label;
+    int word;
+    const char* creator;
+    Road road;
+    const char* refusal; // for a refusal, the text after kUnknownFileType, or "" for kVersionPro
+};
+
+void PrintTo(const DispatchCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class DispatchTest : public ConversionTest, public ::testing::WithParamInterface<DispatchCase> {};
+
+TEST_P(DispatchTest, EachVersionWordAndCreatorCodeTakesItsRoad) {
+    const DispatchCase& c = GetParam();
+    if (*c.creator)
+        QMK_REQUIRE_CODES(dir.path());
+    PlusXDoc doc;
+    doc.version(c.word).titre("Doc").maxEcrCount(2).printTitle("Imprimer");
+    source("ledger.qmkx", doc.bytes(), c.creator);
+    run();
+
+    EXPECT_EQ(timerStarts, 1);
+    EXPECT_TRUE(s.converted.load());
+    EXPECT_EQ(s.windowTitle(), G::kAppTitle);
+    if (c.road == Road::Refused) {
+        const std::string want = *c.refusal ? G::kUnknownFileType() + c.refusal : G::kVersionPro();
+        EXPECT_EQ(s.errorMsg(), want);
+        EXPECT_EQ(names(), Names{"ledger.qmkx"});
+        EXPECT_TRUE(trace.pauses.empty());
+        EXPECT_TRUE(s.qmkaVrs) << "a refusal keeps the header record";
+        return;
+    }
+    EXPECT_EQ(s.errorMsg(), "");
+    ASSERT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
+    const std::string out = read("ledger.qmkp");
+    EXPECT_EQ(s.status(), G::kConverted());
+    EXPECT_FALSE(s.qmkaVrs);
+    ASSERT_TRUE(s.fileBS);
+    EXPECT_FALSE(s.fileBS->IsOpen());
+    switch (c.road) {
+    case Road::PlusX:
+        EXPECT_EQ(trace.pauses, (std::vector<int>{250, 250, 250, 300, 500, 250, 250}));
+        EXPECT_EQ(trace.seen,
+                  (std::vector<std::string>{G::kStatusHeader(), G::kStatusCurrencies(),
+                                            G::kStatusAccess(), G::kStatusAccounts(),
+                                            G::kStatusEcr(), G::kStatusSave(), G::kConverted()}));
+        EXPECT_EQ(out.substr(26, 4), "\x03"
+                                     "Doc");
+        EXPECT_EQ(out.size(), kJournal + 2 * 128);
+        break;
+    case Road::V32:
+        EXPECT_EQ(trace.pauses, (std::vector<int>{500, 250, 250, 250}));
+        EXPECT_EQ(trace.seen, (std::vector<std::string>{G::kStatusHeader(), G::kStatusCurrencies(),
+                                                        G::kStatusSave(), G::kConverted()}));
+        EXPECT_EQ(out.substr(26, 4), "\x03"
+                                     "Doc");
+        EXPECT_EQ(out.size(), kJournal + 2 * 128);
+        break;
+    case Road::HeaderOnly:
+        // Nothing is read: the header is the defaults' listing, byte for byte,
+        // and the user never sees the header status.
+        EXPECT_EQ(trace.pauses, (std::vector<int>{250, 250}));
+        EXPECT_EQ(trace.seen, (std::vector<std::string>{G::kStatusSave(), G::kConverted()}));
+        EXPECT_EQ(out.substr(0, 512), test::expectedDefaultHeader());
+        EXPECT_EQ(out.size(), kJournal + 8000 * 128);
+        break;
+    case Road::Refused:
+        break;
+    }
+    EXPECT_EQ(beAt(out, 0, 2), 6200u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DispatchTest,
+    ::testing::Values(DispatchCase{"Pro6200EvenAsQMKX", 6200, "QMKX", Road::Refused, ""},
+                      DispatchCase{"Pro6201", 6201, "", Road::Refused, ""},
+                      DispatchCase{"Pro6205", 6205, "", Road::Refused, ""},
+                      DispatchCase{"PlusX4000", 4000, "", Road::PlusX, nullptr},
+                      DispatchCase{"PlusX4001", 4001, "", Road::PlusX, nullptr},
+                      DispatchCase{"PlusX4005EvenAsQMKA", 4005, "QMKA", Road::PlusX, nullptr},
+                      DispatchCase{"V3200", 3200, "", Road::V32, nullptr},
+                      DispatchCase{"V3201", 3201, "", Road::V32, nullptr},
+                      DispatchCase{"V3205", 3205, "", Road::V32, nullptr},
+                      DispatchCase{"Old3206", 3206, "", Road::HeaderOnly, nullptr},
+                      DispatchCase{"Old1", 1, "", Road::HeaderOnly, nullptr},
+                      DispatchCase{"Old3000", 3000, "", Road::HeaderOnly, nullptr},
+                      DispatchCase{"Old3005", 3005, "", Road::HeaderOnly, nullptr},
+                      DispatchCase{"Old2000", 2000, "", Road::HeaderOnly, nullptr},
+                      DispatchCase{"Old1900EvenAsQMKX", 1900, "QMKX", Road::HeaderOnly, nullptr},
+                      DispatchCase{"CreatorQMKX", 0, "QMKX", Road::PlusX, nullptr},
+                      DispatchCase{"CreatorQMK5", 0, "QMK5", Road::PlusX, nullptr},
+                      DispatchCase{"CreatorQMKG", 0, "QMKG", Road::PlusX, nullptr},
+                      DispatchCase{"CreatorQMKA", 0, "QMKA", Road::HeaderOnly, nullptr},
+                      DispatchCase{"CreatorCaseMatters", 0, "qmkx", Road::Refused, " (v. 0)"},
+                      DispatchCase{"Unknown4002", 4002, "", Road::Refused, " (v. 4002)"},
+                      DispatchCase{"UnknownFFFEIsNegative", -2, "", Road::Refused, " (v. -2)"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ConversionTest, TheTypeCodeIsNeverLookedAt) {
+    QMK_REQUIRE_CODES(dir.path());
+    auto p = source("ledger.qmkx", PlusXDoc().version(0).bytes());
+    ASSERT_TRUE(FolderItem(p).SetMacTypeAndCreator("QMKX", "ABCD"));
+    run();
+    EXPECT_EQ(s.errorMsg(), G::kUnknownFileType() + " (v. 0)");
+    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+}
+
+TEST_F(ConversionTest, PlusXDocumentIsWrittenWithItsPatches) {
+    QMK_REQUIRE_CODES(dir.path());
+    PlusXDoc doc;
+    doc.maxEcrCount(3).wOrdre({5, 0, 7, -1, 9});
+    doc.currency(1, {.long1 = 7, .wide1 = -1, .wide2 = -2});
+    doc.currency(2, {.wide1 = 4294967296LL, .wide2 = -4294967297LL});
+    doc.access(0, std::string(2, '\0') + "\x12\x34" + "droits");
+    doc.accountInfo(-1, 2, 3, 4);
+    doc.account(1, {.recNo = 1, .nextRec = 2, .name = "Banque", .wide1 = -1});
+    doc.account(2, {.recNo = 2, .prevRec = 1, .name = "Caisse", .wide1 = (1LL << 32) + 5});
+    doc.journalInfo(5, 6, 7, -8);
+    doc.journal(1, {.recNo = 1, .nextRec = 2, .label = "Ouverture", .wide1 = 5, .byte1 = 7});
+    doc.journal(2, {.recNo = 2, .wide1 = 4294967296LL, .byte1 = 7});
+    doc.journal(3, {.recNo = 3, .wide1 = -1, .byte1 = 7});
+    source("ledger.qmkx", doc.bytes());
+    run();
+    ASSERT_EQ(s.errorMsg(), "");
+    const std::string out = read("ledger.qmkp");
+
+    EXPECT_EQ(out.size(), kJournal + 3 * 128);
+    EXPECT_EQ(out.substr(254, 20), std::string("\0\x05\0\x07\0\x09", 6) + std::string(14, '\0'));
+    // Currencies: high bytes cleared below 2^32, kept above; slot 32 zero.
+    EXPECT_EQ(beAt(out, kCurrencies, 4), 7u);
+    EXPECT_EQ(beAt(out, kCurrencies + 6, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(beAt(out, kCurrencies + 14, 8), 0xFFFFFFFEu);
+    EXPECT_EQ(beAt(out, kCurrencies + 24 + 6, 8), 0x100000000ULL);
+    EXPECT_EQ(beAt(out, kCurrencies + 24 + 14, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(out.substr(1256, 24), std::string(24, '\0'));
+    EXPECT_EQ(beAt(out, kAccess + 2, 2), 0x1234u);
+    // Account information sign-extended to 32 bits; accounts patched; free chain.
+    EXPECT_EQ(beAt(out, kAccountInfo, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(beAt(out, kAccountInfo + 12, 4), 4u);
+    EXPECT_EQ(out.substr(accountAt(1) + 24, 7), "\x06"
+                                                "Banque");
+    EXPECT_EQ(beAt(out, accountAt(1) + 68, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(beAt(out, accountAt(2) + 68, 8), 5u);
+    EXPECT_EQ(beAt(out, accountAt(1000) + 8, 4), 1001u);
+    EXPECT_EQ(beAt(out, accountAt(1001), 4), 1001u);
+    EXPECT_EQ(beAt(out, accountAt(1001) + 4, 4), 1000u);
+    EXPECT_EQ(beAt(out, accountAt(1001) + 8, 4), 1002u);
+    // Journal: information, then the records directly after it.
+    EXPECT_EQ(beAt(out, kJournalInfo, 4), 5u);
+    EXPECT_EQ(beAt(out, kJournalInfo + 12, 4), 0xFFFFFFF8u);
+    EXPECT_EQ(beAt(out, entryAt(1), 4), 1u);
+    EXPECT_EQ(out.substr(entryAt(1) + 16, 10), "\x09Ouverture");
+    const uint64_t want100[] = {0, 7, 0};
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(beAt(out, entryAt(i) + 100, 1), want100[i - 1]) << "entry " << i;
+        EXPECT_EQ(beAt(out, entryAt(i) + 104, 4), 0u) << "entry " << i;
+    }
+    EXPECT_EQ(out.substr(entryAt(3) + 92, 8), std::string(8, '\xFF'));
+    EXPECT_EQ(s.newFile()->MacCreator(), "QMKP");
+    EXPECT_EQ(s.newFile()->MacType(), "QMKP");
+}
+
+// Every file is converted as if it were the first of the run.
+TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
+    PlusXDoc rich;
+    rich.maxEcrCount(2).accountInfo(1, 2, 3, 4).journalInfo(1, 2, 3, 4);
+    rich.currency(1, {.long1 = 1}).currency(2, {.long1 = 2});
+    rich.access(3, std::string(42, 'A'));
+    rich.account(5, {.recNo = 5, .name = "Client secret"});
+    rich.journal(1, {.recNo = 1, .label = "Facture"}).journal(2, {.recNo = 2, .label = "Avoir"});
+
+    test::Doc32 v32;
+    v32.maxEcrCount(3).currency(1, {.long1 = 9});
+    const std::string old = PlusXDoc().version(1900).bytes();
+
+    for (const auto& [label, bytes] : {std::pair{"3.2", v32.bytes()}, std::pair{"1900", old}}) {
+        SCOPED_TRACE(label);
+        // The document as the first file of a run gives it...
+        ConversionState first;
+        first.setFileToConvert(FolderItem(dir.write("alone.qmkx", bytes)));
+        convertThread_Run(first, {});
+        ASSERT_EQ(first.errorMsg(), "");
+        const std::string alone = read("alone.qmkp");
+        // ...and after a Plus / X document in the same run.
+        source("rich.qmkx", rich.bytes());
+        run();
+        ASSERT_EQ(s.errorMsg(), "");
+        source("after.qmkx", bytes);
+        run();
+        ASSERT_EQ(s.errorMsg(), "");
+        EXPECT_TRUE(read("after.qmkp") == alone) << "the second document differs from a first one";
+        for (auto n :
+             {"alone.qmkx", "alone.qmkp", "rich.qmkx", "rich.qmkp", "after.qmkx", "after.qmkp"})
+            std::filesystem::remove(dir.path() / n);
+    }
+}
+
+TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
+    std::filesystem::create_directory(dir.path() / "dossier.qmkx");
+    struct Case {
+        const char* label;
+        std::optional<FolderItem> file;
+        std::string want;
+    };
+    const Case cases[] = {
+        {"folder", FolderItem(dir.path() / "dossier.qmkx"),
+         "impossible d'ouvrir « " + (dir.path() / "dossier.qmkx").string() +
+             " » (c'est un dossier, pas un document)"},
+        {"missing", FolderItem(dir.path() / "absent.qmkx"),
+         "impossible d'ouvrir « " + (dir.path() / "absent.qmkx").string() +
+             " » (fichier ou dossier introuvable)"},
+        {"plus/x negative count",
+         FolderItem(dir.write("neg.qmkx", PlusXDoc().maxEcrCount(0x8000).bytes())),
+         G::kNegativeEcrCount() + "-32768"},
+        {"3.2 negative count",
+         FolderItem(dir.write("neg32.qmkx", test::Doc32().maxEcrCount(0xFFFF).bytes())),
+         G::kNegativeEcrCount() + "-1"},
+        {"no current file", std::nullopt, "aucun fichier à convertir"},
+    };
+    const Names before = names();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        s.setFileToConvert(c.file);
+        run();
+        EXPECT_EQ(s.takeErrorMsg(), G::kConversionFailed() + c.want);
+        EXPECT_TRUE(s.converted.load()) << "the batch must go on";
+        EXPECT_EQ(s.windowTitle(), G::kAppTitle);
+        EXPECT_EQ(names(), before) << "nothing is written";
+        EXPECT_FALSE(s.newFile());
+    }
+    // The next file of the batch converts as usual.
+    source("ok.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+    run();
+    EXPECT_EQ(s.errorMsg(), "");
+    EXPECT_EQ(s.newFile()->Name(), "ok.qmkp");
+}
+
+struct Fault {
+    const char* label;
+    StreamOp op;
+    int nth;       // fail the nth call of this operation…
+    bool onSource; // …on the source, or on the output
+};
+
+void PrintTo(const Fault& f, std::ostream* os) {
+    *os << f.label;
+}
+
+class FaultTest : public ConversionTest, public ::testing::WithParamInterface<Fault> {};
+
+// Each operation of the road fails in turn, as on a full or read-only disk.
+TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
+    const Fault& f = GetParam();
+    PlusXDoc doc;
+    doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
+    const auto src = source("ledger.qmkx", doc.bytes());
+    int calls = 0;
+    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path& p) {
+        if (op != f.op || (p == src) != f.onSource)
+            return 0;
+        return ++calls == f.nth ? ENOSPC : 0;
+    });
+    run();
+    BinaryStream::SetFaultHook(nullptr);
+
+    ASSERT_GE(calls, f.nth) << "the operation was never reached";
+    EXPECT_EQ(s.errorMsg().rfind(G::kConversionFailed(), 0), 0u) << s.errorMsg();
+    EXPECT_NE(s.errorMsg().find(FrenchErrnoText(ENOSPC)), std::string::npos) << s.errorMsg();
+    EXPECT_TRUE(s.converted.load());
+    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
+    EXPECT_FALSE(s.newFile());
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, FaultTest,
+                         ::testing::Values(Fault{"OpenSource", StreamOp::Open, 1, true},
+                                           Fault{"ReadVersionWord", StreamOp::Read, 1, true},
+                                           Fault{"ReadHeader", StreamOp::Read, 3, true},
+                                           Fault{"LateRead", StreamOp::Read, 300, true},
+                                           Fault{"Create", StreamOp::Create, 1, false},
+                                           Fault{"FirstPosition", StreamOp::Position, 1, false},
+                                           Fault{"RegionPosition", StreamOp::Position, 28, false},
+                                           Fault{"FirstWrite", StreamOp::Write, 1, false},
+                                           Fault{"AccountWrite", StreamOp::Write, 900, false},
+                                           Fault{"FirstFlush", StreamOp::Flush, 1, false},
+                                           Fault{"JournalFlush", StreamOp::Flush, 1060, false},
+                                           Fault{"Sync", StreamOp::Sync, 1, false},
+                                           Fault{"Close", StreamOp::Close, 1, false},
+                                           Fault{"Naming", StreamOp::Link, 1, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ConversionTest, QuittingMidSaveLeavesNothingBehind) {
+    // Version word 1900: every yield of the file is one of the save's.
+    const std::string bytes = PlusXDoc().version(1900).bytes();
+    source("ledger.qmkx", bytes);
+    for (long long at : {1LL, 5LL, 40LL, 1000LL, 6000LL}) {
+        SCOPED_TRACE("stopped at yield " + std::to_string(at));
+        trace.yields = 0;
+        trace.cancelAtYield = at;
+        s.converted = true;
+        run();
+        EXPECT_EQ(names(), Names{"ledger.qmkx"});
+        EXPECT_EQ(read("ledger.qmkx"), bytes);
+        EXPECT_EQ(s.errorMsg(), "") << "quitting is not a failure of the file";
+        EXPECT_FALSE(s.converted.load()) << "the batch must not go on";
+        EXPECT_FALSE(s.newFile());
+    }
+}
+
+TEST_F(ConversionTest, TheBodyDoesNothingWhileAConversionRuns) {
+    source("ledger.qmkx", PlusXDoc().bytes());
+    s.converted = false;
+    run();
+    EXPECT_EQ(timerStarts, 0);
+    EXPECT_FALSE(s.converted.load());
+    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    EXPECT_FALSE(s.statusChanged());
+}
+
+} // namespace
+} // namespace qmk
