@@ -82,8 +82,7 @@ void QMXReadAccess(ConversionState& s) {
 }
 
 void initAccounts(ConversionState& s) {
-    if (s.accounts.size() < kAccountBound + 1)
-        s.accounts.resize(kAccountBound + 1);
+    s.accounts.resize(kAccountBound + 1);
     const String blank = Utils::PString(String(std::string(30, ' ')), 30);
     for (int i = 1; i <= kLastFreeAccount; ++i) {
         DB_Format::CptRecord& r = s.accounts[i];
