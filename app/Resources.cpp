@@ -14,9 +14,9 @@ QString& folderOverride() {
 } // namespace
 
 QString ResourcesFolderOf(const QString& executablePath) {
-    QDir d = QFileInfo(executablePath).absoluteDir();
-    d.cdUp();
-    return QDir::cleanPath(d.absolutePath() + "/Resources");
+    // By the names alone: the folders need not exist.
+    const QString folder = QFileInfo(executablePath).absolutePath();
+    return QDir::cleanPath(QFileInfo(folder).path() + "/Resources");
 }
 
 QString ResourcesFolder() {

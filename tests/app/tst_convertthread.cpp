@@ -1,0 +1,162 @@
+// The worker thread object: its own thread, a real pacer, the timer switched on on the
+// interface thread, failures caught at its top, and the stop for quitting.
+#include "app/ConvertThread.h"
+#include "conversion/Conversion.h"
+#include "model/Globals.h"
+#include "platform/Errors.h"
+#include "platform/Worker.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <stdexcept>
+
+using namespace qmk;
+
+class ConvertThreadTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void bodyRunsOnItsOwnThreadAndSwitchesTheTimerOn() {
+        ConversionState s;
+        QTimer timer;
+        timer.setInterval(100);
+        ConvertThread t(s, timer);
+        std::atomic<Qt::HANDLE> bodyThread{nullptr};
+        std::atomic<bool> slept{false};
+        t.setBody([&](ConversionState& st, const std::function<void()>& on) {
+            bodyThread = QThread::currentThreadId();
+            st.converted = false;
+            on();
+            Pause(5); // a real pacer is installed: this returns after sleeping
+            YieldNow();
+            slept = true;
+            st.converted = true;
+        });
+        t.Run();
+        QTRY_VERIFY_WITH_TIMEOUT(slept.load(), 20000);
+        QVERIFY(t.wait(20000));
+        QVERIFY(bodyThread.load() != QThread::currentThreadId());
+        QTRY_VERIFY_WITH_TIMEOUT(timer.isActive(), 20000);
+        QCOMPARE(timer.thread(), QThread::currentThread());
+        QVERIFY(s.converted.load());
+    }
+
+    // Whatever the conversion does with a state that has no current file, the
+    // worker ends with the file finished and a French cause filed, never silently.
+    void realBodyWithoutAFileEndsWithAMessage() {
+        ConversionState s;
+        QTimer timer;
+        ConvertThread t(s, timer);
+        t.Run();
+        QVERIFY(t.wait(20000));
+        QVERIFY(s.converted.load());
+        QVERIFY(!s.errorMsg().empty());
+        QCOMPARE(s.windowTitle(), std::string(Globals::kAppTitle));
+    }
+
+    void failuresAreCaughtAtTheTop_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("std exception") << 0 << "La conversion a échoué : disque plein";
+        QTest::newRow("anything else") << 1 << "La conversion a échoué : erreur inconnue";
+    }
+    void failuresAreCaughtAtTheTop() {
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        ConversionState s;
+        s.setTitle("Lecture de Compta.qmx");
+        QTimer timer;
+        ConvertThread t(s, timer);
+        t.setBody([kind](ConversionState& st, const std::function<void()>&) {
+            st.converted = false;
+            if (kind == 0)
+                throw std::runtime_error("disque plein");
+            throw 42;
+        });
+        t.Run();
+        QVERIFY(t.wait(20000));
+        // The batch can go on: the file is finished and its failure is filed.
+        QVERIFY(s.converted.load());
+        QCOMPARE(QString::fromStdString(s.errorMsg()), message);
+        QCOMPARE(s.windowTitle(), std::string(Globals::kAppTitle));
+    }
+
+    void runsAgainForTheNextFile() {
+        ConversionState s;
+        QTimer timer;
+        ConvertThread t(s, timer);
+        std::atomic<int> runs{0};
+        t.setBody([&](ConversionState&, const std::function<void()>&) { ++runs; });
+        t.Run();
+        QVERIFY(t.wait(20000));
+        t.Run();
+        QVERIFY(t.wait(20000));
+        QCOMPARE(runs.load(), 2);
+    }
+
+    void stopWakesAPausedWorker() {
+        ConversionState s;
+        QTimer timer;
+        ConvertThread t(s, timer);
+        std::atomic<bool> started{false}, cancelled{false};
+        std::atomic<int> runs{0};
+        t.setBody([&](ConversionState& st, const std::function<void()>&) {
+            ++runs;
+            st.converted = false;
+            started = true;
+            try {
+                Pause(600000);
+            } catch (const ConversionCancelled&) {
+                cancelled = true;
+                throw;
+            }
+        });
+        t.Run();
+        QTRY_VERIFY_WITH_TIMEOUT(started.load(), 20000);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(t.stop(60000));
+        QVERIFY(clock.elapsed() < 60000);
+        QVERIFY(cancelled.load());
+        QVERIFY(!t.isRunning());
+        // Stopped for quitting: the state stays as the worker left it.
+        QVERIFY(!s.converted.load());
+        QVERIFY(s.errorMsg().empty());
+        // Nothing starts after the stop.
+        t.Run();
+        QVERIFY(t.wait(20000));
+        QCOMPARE(runs.load(), 1);
+    }
+
+    // A worker that does not reach a pause does not hold the caller beyond the grace.
+    void stopGivesUpAfterTheGrace() {
+        ConversionState s;
+        QTimer timer;
+        ConvertThread t(s, timer);
+        std::atomic<bool> started{false}, release{false};
+        t.setBody([&](ConversionState&, const std::function<void()>&) {
+            started = true;
+            while (!release.load())
+                QThread::usleep(100);
+        });
+        t.Run();
+        QTRY_VERIFY_WITH_TIMEOUT(started.load(), 20000);
+        QVERIFY(!t.stop(50));
+        QVERIFY(t.isRunning());
+        release = true;
+        QVERIFY(t.stop(-1));
+    }
+
+    void stopWithoutAWorkerIsImmediate() {
+        ConversionState s;
+        QTimer timer;
+        ConvertThread t(s, timer);
+        QVERIFY(t.stop(0));
+    }
+};
+
+QTEST_MAIN(ConvertThreadTest)
+#include "tst_convertthread.moc"
