@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Measures the program from outside (it prints nothing itself), on a virtual
+# display when there is none:
+#  1. start-up: from launch to the main window being viewable (median of 5);
+#  2. a batch of ten copies of the Plus / X example: the time beyond the
+#     built-in pauses (1550 ms while reading and 500 ms after each save, so
+#     2050 ms a file), from the times the converted documents were written;
+#  3. processor use and wake-ups while idle, before and after a batch.
+# It builds first (into $BUILD_DIR, default build/), or measures the program
+# that QMK_PROGRAM names; it prints its figures and leaves nothing behind.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+exe=${QMK_PROGRAM:-$build/bin/quillmark-pro-converter}
+title="Quillmark Pro Converter"
+files=10
+idle_seconds=${QMK_IDLE_SECONDS:-10}
+
+if [ "${1:-}" != "--on-display" ]; then
+  [ -n "${QMK_PROGRAM:-}" ] || "$root/tools/build.sh" >/dev/null
+  [ -x "$exe" ] || { echo "No program at $exe" >&2; exit 1; }
+  if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/measure-perf.sh" --on-display
+  fi
+  exec "$root/tools/measure-perf.sh" --on-display
+fi
+
+work=$(mktemp -d /tmp/quillmark-perf.XXXXXX)
+# A runtime folder of its own: no other running copy takes the documents.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+mtime_ms() { stat -c %.3Y "$1" | tr -d .; }
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo gone; }
+# Voluntary context switches of all the program's threads: its wake-ups.
+wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ {s += $2} END {print s + 0}'; }
+viewable() { xwininfo -name "$title" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+clk=$(getconf CLK_TCK)
+
+start_program() {
+  (cd "$work" && exec "$exe" "$@") &
+  pid=$!
+}
+stop_program() {
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  pid=""
+}
+# Waits for the main window; prints the milliseconds since $1.
+wait_viewable() {
+  local t0=$1 limit=$(($(now_ms) + 30000))
+  until viewable; do
+    (($(now_ms) < limit)) || { echo "timeout"; return; }
+    sleep 0.005
+  done
+  echo $(($(now_ms) - t0))
+}
+idle_figures() {
+  local t0 w0 t1 w1
+  t0=$(ticks "$pid") w0=$(wakeups "$pid")
+  sleep "$idle_seconds"
+  t1=$(ticks "$pid") w1=$(wakeups "$pid")
+  awk -v t=$((t1 - t0)) -v w=$((w1 - w0)) -v s="$idle_seconds" -v c="$clk" \
+    'BEGIN {printf "%.2f %% of one core, %.1f wake-ups a second", 100 * t / (s * c), w / s}'
+}
+
+echo "Program: $exe"
+
+# 1. Start-up.
+startups=()
+for _ in 1 2 3 4 5; do
+  t0=$(now_ms)
+  start_program
+  startups+=("$(wait_viewable "$t0")")
+  stop_program
+done
+sorted=$(printf '%s\n' "${startups[@]}" | sort -n | tr '\n' ' ')
+median=$(printf '%s\n' "${startups[@]}" | sort -n | sed -n 3p)
+echo "Start-up to the window shown: median $median ms (runs: $sorted)"
+
+# 3a. Idle before any batch.
+start_program
+wait_viewable "$(now_ms)" >/dev/null
+sleep 1
+echo "Idle before a batch, over ${idle_seconds} s: $(idle_figures)"
+stop_program
+
+# 2. A batch of ten Plus / X documents, named on the command line.
+docs=() outputs=()
+for i in $(seq -w 1 $files); do
+  cp "$root/examples/plus-x.qmkx" "$work/doc-$i.qmkx"
+  docs+=("$work/doc-$i.qmkx")
+  outputs+=("$work/doc-$i.qmkp")
+done
+t_launch=$(now_ms)
+start_program "${docs[@]}"
+deadline=$((SECONDS + 180)) quiet=0 last=""
+while ((SECONDS < deadline)); do
+  kill -0 "$pid" 2>/dev/null || { echo "The program ended during the batch." >&2; exit 1; }
+  all=1
+  for f in "${outputs[@]}"; do [ -e "$f" ] || all=0; done
+  now="$(ticks "$pid") $(stat -c %s "${outputs[@]}" 2>/dev/null | tr '\n' ' ' || true)"
+  if ((all)) && [ "$now" = "$last" ]; then quiet=$((quiet + 1)); else quiet=0; fi
+  last=$now
+  ((quiet >= 4)) && break
+  sleep 0.5
+done
+if ((quiet < 4)); then
+  echo "The batch did not end within 180 s; documents written: $(ls "$work"/*.qmkp 2>/dev/null | wc -l)" >&2
+  exit 1
+fi
+times=()
+for f in "${outputs[@]}"; do times+=("$(mtime_ms "$f")"); done
+gaps=()
+for ((i = 1; i < files; i++)); do gaps+=($((times[i] - times[i - 1] - 2050))); done
+whole=$((times[files - 1] - t_launch))
+# Built in up to the last document written: start-up, the 120 ms slide-out,
+# ten readings' pauses and nine post-save pauses.
+beyond=$((whole - median - 120 - files * 1550 - (files - 1) * 500))
+printf '%s\n' "${gaps[@]}" | awk -v whole="$whole" -v beyond="$beyond" -v n="$files" '
+  {s += $1; if (NR == 1 || $1 > max) max = $1; if (NR == 1 || $1 < min) min = $1}
+  END {
+    printf "Batch of %d Plus / X documents: last one written %d ms after launch\n", n, whole
+    printf "Beyond the pauses, per file: %.0f ms on average over the whole batch\n", beyond / n
+    printf "Beyond the pauses, between consecutive documents: mean %.0f ms, min %d, max %d (target under 150)\n", s / NR, min, max
+  }'
+sleep 1
+echo "Idle after the batch, over ${idle_seconds} s: $(idle_figures)"
+stop_program
