@@ -69,7 +69,8 @@ BinaryStream& output(ConversionState& s) {
 void saveCurrencies(ConversionState& s) {
     output(s).SetPosition(kCurrencyStart);
     for (size_t i = 1; i <= kCurrencyLast; ++i) {
-        const CatRec rec = i < s.currencies.size() ? s.currencies[i] : CatRec{};
+        const CatRec blank;
+        const CatRec& rec = i < s.currencies.size() ? s.currencies[i] : blank;
         MemoryBlock block = imageOf(rec);
         if (rec.wide1 <= kMax32)
             block.SetInt32Value(6, 0);
@@ -93,7 +94,8 @@ void saveAccounts(ConversionState& s) {
     output(s).SetPosition(kAccountInfoStart);
     SaveBlock(s, imageOf(s.cptInfo));
     for (size_t k = 0; k <= kAccountLast; ++k) {
-        MemoryBlock block = imageOf(k < s.accounts.size() ? s.accounts[k] : blankAccount(k));
+        MemoryBlock block =
+            k < s.accounts.size() ? imageOf(s.accounts[k]) : imageOf(blankAccount(k));
         block.SetInt32Value(68, 0);
         SaveBlock(s, block);
         YieldNow();
@@ -108,13 +110,13 @@ void saveEcr(ConversionState& s) {
         return;
     for (int64_t i = 1; i <= s.qmkaVrs->maxEcrCount; ++i) {
         const auto at = static_cast<size_t>(i);
-        EcrRecord rec;
-        if (at < s.ecritures.size()) {
+        const bool held = at < s.ecritures.size();
+        EcrRecord blank;
+        if (held)
             s.ecritures[at].long2 = 0;
-            rec = s.ecritures[at];
-        } else {
-            rec = blankEntry(i, s.qmkaVrs->maxEcrCount);
-        }
+        else
+            blank = blankEntry(i, s.qmkaVrs->maxEcrCount);
+        const EcrRecord& rec = held ? s.ecritures[at] : blank;
         MemoryBlock block = imageOf(rec);
         if (rec.wide1 <= kMax32)
             block.SetUInt8Value(100, 0);
