@@ -17,14 +17,16 @@ namespace qmk::DB_Format {
 static_assert(std::endian::native == std::endian::little);
 
 namespace detail {
-template <typename T> inline void swap(T& v) {
+// By value: the fields of the packed records are not aligned, and a reference
+// to one would be.
+template <typename T> inline T swapped(T v) {
     using U = std::make_unsigned_t<T>;
     U u = static_cast<U>(v), r = 0;
     for (size_t i = 0; i < sizeof(T); ++i) {
         r = static_cast<U>((r << 8) | (u & 0xFF));
         u = static_cast<U>(u >> 8);
     }
-    v = static_cast<T>(r);
+    return static_cast<T>(r);
 }
 } // namespace detail
 
@@ -73,10 +75,10 @@ struct CatRec : Image<CatRec> {
     bool flag1 = false;
     bool flag2 = false;
     void EndianSwap() {
-        detail::swap(long1);
-        detail::swap(short1);
-        detail::swap(wide1);
-        detail::swap(wide2);
+        long1 = detail::swapped(long1);
+        short1 = detail::swapped(short1);
+        wide1 = detail::swapped(wide1);
+        wide2 = detail::swapped(wide2);
     }
 };
 
@@ -84,15 +86,15 @@ struct AccessRec : Image<AccessRec> {
     char bytes1[2] = {};
     int16_t short1 = 0;
     char bytes2[38] = {};
-    void EndianSwap() { detail::swap(short1); }
+    void EndianSwap() { short1 = detail::swapped(short1); }
 };
 
 struct BouclPlanRecord : Image<BouclPlanRecord> {
     int16_t short1 = 0;
     int16_t short2 = 0;
     void EndianSwap() {
-        detail::swap(short1);
-        detail::swap(short2);
+        short1 = detail::swapped(short1);
+        short2 = detail::swapped(short2);
     }
 };
 
@@ -134,14 +136,14 @@ struct CptRecord : Image<CptRecord> {
     BouclArray boucl = {};
     TextSlot<32> res = {};
     void EndianSwap() {
-        detail::swap(recNo);
-        detail::swap(prevRec);
-        detail::swap(nextRec);
-        detail::swap(short1);
-        detail::swap(short2);
-        detail::swap(short3);
-        detail::swap(wide1);
-        detail::swap(short4);
+        recNo = detail::swapped(recNo);
+        prevRec = detail::swapped(prevRec);
+        nextRec = detail::swapped(nextRec);
+        short1 = detail::swapped(short1);
+        short2 = detail::swapped(short2);
+        short3 = detail::swapped(short3);
+        wide1 = detail::swapped(wide1);
+        short4 = detail::swapped(short4);
         for (int i = 0; i < 4; ++i)
             boucl(i).EndianSwap();
     }
@@ -164,14 +166,14 @@ struct EcrRecord : Image<EcrRecord> {
     int32_t long2 = 0;
     char spare[20] = {};
     void EndianSwap() {
-        detail::swap(recNo);
-        detail::swap(prevRec);
-        detail::swap(nextRec);
-        detail::swap(long1);
-        detail::swap(short1);
-        detail::swap(short2);
-        detail::swap(wide1);
-        detail::swap(long2);
+        recNo = detail::swapped(recNo);
+        prevRec = detail::swapped(prevRec);
+        nextRec = detail::swapped(nextRec);
+        long1 = detail::swapped(long1);
+        short1 = detail::swapped(short1);
+        short2 = detail::swapped(short2);
+        wide1 = detail::swapped(wide1);
+        long2 = detail::swapped(long2);
     }
 };
 
@@ -181,10 +183,10 @@ struct EnrListRec : Image<EnrListRec> {
     int32_t long3 = 0;
     int32_t long4 = 0;
     void EndianSwap() {
-        detail::swap(long1);
-        detail::swap(long2);
-        detail::swap(long3);
-        detail::swap(long4);
+        long1 = detail::swapped(long1);
+        long2 = detail::swapped(long2);
+        long3 = detail::swapped(long3);
+        long4 = detail::swapped(long4);
     }
 };
 

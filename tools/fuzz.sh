@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the fuzz target with clang into build-fuzz/ and runs it for a bounded
+# time (FUZZ_SECONDS, default 60) in a scratch folder. Fails on a crash, a
+# sanitizer report, a leak, or any file left in the scratch folder.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+seconds=${FUZZ_SECONDS:-60}
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQMK_BUILD_FUZZ=ON -DQMK_BUILD_APP=OFF -DQMK_BUILD_TESTS=OFF -DQMK_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target convert_fuzzer
+
+# Seeds: one document head of each road, the rest is for the fuzzer to find.
+corpus="$build/corpus"
+mkdir -p "$corpus"
+seed() { printf "$2" >"$corpus/$1"; }
+seed plusx '\x0f\xa0\x00\x00\x2e\xe0\x00\x01\x00\x03'
+seed v32 '\x0c\x80\x00\x00\x00\x01\x01\x01\x00\x02'
+seed v32neg '\x0c\x80\x00\x00\x00\x01\x01\x01\xff\xff'
+seed old1900 '\x07\x6c'
+seed pro '\x18\x38'
+seed unknown '\xff\xfe'
+seed empty ''
+
+scratch=$(mktemp -d "$build/scratch-XXXXXX")
+artifacts="$build/artifacts"
+mkdir -p "$artifacts"
+trap 'rm -rf "$scratch"' EXIT
+
+status=0
+QMK_FUZZ_DIR="$scratch" \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  "$build/fuzz/convert_fuzzer" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
+  -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" || status=$?
+
+if [ "$status" -ne 0 ]; then
+  echo "fuzz: the target failed (exit $status); see $artifacts" >&2
+  exit 1
+fi
+if [ -n "$(ls -A "$scratch")" ]; then
+  echo "fuzz: files left in the scratch folder:" >&2
+  ls -la "$scratch" >&2
+  exit 1
+fi
+echo "fuzz: $seconds s without a crash, a sanitizer report, a leak or a leftover file"
