@@ -1,53 +1,21 @@
 #include "writer/WriterSupport.h"
 
+#include "model/ConversionState.h"
 #include "platform/BinaryStream.h"
+#include "reader/Reader.h"
 
 #include <fstream>
 #include <sys/xattr.h>
 
 namespace qmk::test {
 
+// The header as every conversion starts it: construction values, then the
+// working defaults that the reader gives a fresh record.
 void applyWorkingDefaults(VLQmkaProVersion& h) {
-    h.version = 6200;
-    h.serialNb = 12000;
-    h.coded = false;
-    h.untilLine = true;
-    h.maxCptCount = 1001;
-    h.maxEcrCount = 8000;
-    h.digCount = 2;
-    h.decPtSign = String(".", TextEncoding::MacRoman);
-    h.thSepSign = String("'", TextEncoding::MacRoman);
-    h.int0Sign = String("-", TextEncoding::MacRoman);
-    h.frac0Sign = String("-", TextEncoding::MacRoman);
-    h.dtSepSign = String(".", TextEncoding::MacRoman);
-    h.titre = String("Sans titre", TextEncoding::MacRoman);
-    h.printTitle = String("Impression sans titre", TextEncoding::MacRoman);
-    h.docColor = String("&h00DDDDEE", TextEncoding::MacRoman);
-    h.merloFont = true;
-    h.jrnl_libelSize = 45;
-    h.jrnl_refSize = 4;
-    h.accountsAlpha = false;
-    h.accountsAlphaNb = 4;
-    h.plan_nameSize = 25;
-    h.docOpenFlag = false;
-    h.bouclDef = 0;
-    h.catNb = 0;
-    h.showBCLT = false;
-    h.notSharedDoc = true;
-    h.wOrdre.clear();
-    h.change = false;
-    h.changePropose = false;
-    h.ignoreChange = true;
-    h.ignoreTVA = true;
-    h.TVA = false;
-    h.TVAControl = 0;
-    h.plan_top = 43, h.plan_left = 620, h.plan_height = 450, h.plan_size = 13;
-    h.jrnl_top = 43, h.jrnl_left = 0, h.jrnl_height = 480, h.jrnl_size = 13;
-    h.bal_top = 515, h.bal_left = 620, h.bal_height = 250, h.bal_size = 13;
-    h.currencies_top = 470, h.currencies_left = 700, h.currencies_height = 300;
-    h.curr_Size = 13;
-    h.extr1_top = 545, h.extr1_left = 0, h.extr1_height = 200, h.extr1_size = 13;
-    h.extr2_top = 565, h.extr2_left = 10, h.extr2_height = 200, h.extr2_size = 13;
+    ConversionState s;
+    s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
+    ResetQmkaVersion(s);
+    h = *s.qmkaVrs;
 }
 
 std::string expectedDefaultHeader() {

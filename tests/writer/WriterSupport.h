@@ -14,8 +14,7 @@
 
 namespace qmk::test {
 
-// The header defaults that every conversion starts from, set field by field
-// here so the writer can be tested without the reader.
+// The header defaults that every conversion starts from (the reader's own reset).
 void applyWorkingDefaults(VLQmkaProVersion& h);
 
 // The 512 bytes of the Pro header written from those defaults alone.
