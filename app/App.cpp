@@ -1,9 +1,19 @@
 #include "app/App.h"
 
 #include "app/MainMenuBar.h"
+#include "app/SingleInstance.h"
 #include "app/wMain.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileOpenEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace qmk {
 
@@ -14,6 +24,8 @@ bool quitting = false;
 
 App::App() {
     theApp = this;
+    if (QCoreApplication* core = QCoreApplication::instance())
+        core->installEventFilter(this);
 }
 
 App::~App() {
@@ -30,6 +42,67 @@ void App::Event_Open() {
     if (mainWindow_)
         return;
     mainWindow_ = std::make_unique<wMain>();
+}
+
+void App::Event_OpenDocument(const std::optional<FolderItem>& file) {
+    if (!file || file->path().empty())
+        return;
+    if (!mainWindow_)
+        Event_Open();
+    wMain* w = mainWindow_.get();
+    if (w->queue) {
+        w->queue->addFile(*file);
+        return;
+    }
+    auto files = std::make_shared<FileList>();
+    w->state().setFileToConvert(*file);
+    files->push_back(*file);
+    w->startBatch(std::move(files));
+}
+
+void App::openDocuments(const QStringList& paths) {
+    for (const QString& p : paths)
+        if (!p.isEmpty())
+            Event_OpenDocument(FolderItem(QFileInfo(p).absoluteFilePath().toStdString()));
+}
+
+void App::openAtStart(const QStringList& paths) {
+    // Made absolute now, before anything could change the current folder.
+    QStringList absolute;
+    for (const QString& p : paths)
+        if (!p.isEmpty())
+            absolute << QFileInfo(p).absoluteFilePath();
+    QTimer::singleShot(0, this, [this, absolute] {
+        Event_Open();
+        openDocuments(absolute);
+    });
+}
+
+bool App::handOverOrListen(SingleInstance& instance, const QStringList& files) {
+    if (instance.forwardToRunning(files))
+        return true;
+    // Two launches at once: the one that loses the race hands its files over.
+    if (!instance.listen() && instance.forwardToRunning(files))
+        return true;
+    connect(&instance, &SingleInstance::filesOpened, this, [this](const QStringList& later) {
+        openDocuments(later);
+        // A launch brings the running program to the front.
+        if (wMain* w = mainWindow()) {
+            w->raise();
+            w->activateWindow();
+        }
+    });
+    return false;
+}
+
+bool App::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FileOpen) {
+        const QString path = static_cast<QFileOpenEvent*>(event)->file();
+        if (!path.isEmpty())
+            Event_OpenDocument(FolderItem(path.toStdString()));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void App::setVersionData(int major, int minor, int bug, int nonRelease, int stage,
@@ -63,6 +136,36 @@ void Quit(int code) {
 
 bool Quitting() {
     return quitting;
+}
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    // Only a write is safe here; the event loop does the quitting.
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+} // namespace
+
+void QuitOnTerminationSignals() {
+    if (signalPipe[0] >= 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char c;
+        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
+        Quit(0);
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
 }
 
 } // namespace qmk

@@ -1,13 +1,18 @@
 // The application object: version data, the one main window, and quitting.
 #pragma once
 
+#include "platform/FolderItem.h"
+
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace qmk {
 
+class SingleInstance;
 class wMain;
 
 struct VersionData {
@@ -32,14 +37,28 @@ class App : public QObject {
 
     // Creates the main window once; the window lives until the application ends.
     void Event_Open();
-    // Documents handed to the program by the desktop join the intake of the main
-    // window; that road is built with the file intake.
+    // A document the desktop asks the program to open: it starts a batch, or joins
+    // the running one. None is ignored. Opens the main window first if need be.
+    void Event_OpenDocument(const std::optional<FolderItem>& file);
+    // Paths (made absolute against the current folder) as documents to open, in order.
+    void openDocuments(const QStringList& paths);
+    // Files named on the command line at start: they arrive as documents to open, in
+    // their order, once the main window has opened.
+    void openAtStart(const QStringList& paths);
+    // One program per user: true when a program already running took the files
+    // (this one then exits); otherwise this one listens, and the files of later
+    // launches arrive as documents to open.
+    bool handOverOrListen(SingleInstance& instance, const QStringList& files);
 
     wMain* mainWindow() const { return mainWindow_.get(); }
     const VersionData& version() const { return version_; }
     void setVersionData(int major, int minor, int bug, int nonRelease, int stage,
                         const QString& longVersion, const QString& shortVersion,
                         const QString& packageInfo);
+
+  protected:
+    // The desktop's file-open events (macOS) are documents to open.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     std::unique_ptr<wMain> mainWindow_;
@@ -54,5 +73,10 @@ std::unique_ptr<App> NewAppInstance();
 void Quit(int code);
 // True from a Quit until the event loop has ended.
 bool Quitting();
+
+// SIGTERM, SIGINT and SIGHUP quit like File > Quit (exit code 0, the worker stopped
+// at its next pause), so a logout or a kill never leaves a document half written.
+// Needs a QCoreApplication; call once.
+void QuitOnTerminationSignals();
 
 } // namespace qmk

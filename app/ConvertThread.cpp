@@ -9,6 +9,20 @@
 
 namespace qmk {
 
+namespace {
+
+// The real pacer with shorter pauses; stopping works as before.
+class ShortenedPacer : public RealPacer {
+  public:
+    explicit ShortenedPacer(int divisor) : divisor_(divisor) {}
+    void Sleep(int ms) override { RealPacer::Sleep(ms / divisor_); }
+
+  private:
+    int divisor_;
+};
+
+} // namespace
+
 ConvertThread::ConvertThread(ConversionState& state, QTimer& convertTimer, QObject* parent)
     : QThread(parent), state_(state), timer_(convertTimer), body_(convertThread_Run) {
     setObjectName("convertThread");
@@ -22,7 +36,8 @@ void ConvertThread::Run() {
     if (stopped_)
         return;
     wait();
-    pacer_ = std::make_unique<RealPacer>();
+    pacer_ = pauseDivisor_ == 1 ? std::make_unique<RealPacer>()
+                                : std::make_unique<ShortenedPacer>(pauseDivisor_);
     start(QThread::NormalPriority);
 }
 

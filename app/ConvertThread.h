@@ -39,6 +39,9 @@ class ConvertThread : public QThread {
 
     // Tests put a body of their own in place of the conversion.
     void setBody(Body body) { body_ = std::move(body); }
+    // Tests shorten the worker's pauses: from the next Run on, each lasts
+    // ms / divisor (1 keeps them real).
+    void setPauseDivisor(int divisor) { pauseDivisor_ = divisor < 1 ? 1 : divisor; }
 
   protected:
     void run() override;
@@ -51,6 +54,7 @@ class ConvertThread : public QThread {
     Body body_;
     std::unique_ptr<RealPacer> pacer_;
     bool stopped_ = false;
+    int pauseDivisor_ = 1;
 };
 
 } // namespace qmk

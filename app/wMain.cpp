@@ -6,6 +6,7 @@
 #include "app/ConvertThread.h"
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
+#include "app/Reveal.h"
 #include "app/wErrors.h"
 #include "model/Globals.h"
 
@@ -14,9 +15,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
@@ -62,10 +65,36 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     return l;
 }
 
+// The file a drag item carries, if any: only a local path names a file.
+std::optional<FolderItem> fileOf(const QUrl& item) {
+    if (!item.isLocalFile())
+        return std::nullopt;
+    const QString path = item.toLocalFile();
+    if (path.isEmpty())
+        return std::nullopt;
+    return FolderItem(path.toStdString());
+}
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
 } // namespace
 
 wMain::wMain() {
     setObjectName("wMain");
+    MsgBox = [this](const QString& text) {
+        // Window-modal and not waited for, so a drop handler never runs a loop of its own.
+        auto* box =
+            new QMessageBox(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+    OpenDialog = [this](const QString& startDir) {
+        // No title, no filter: any file, several at once.
+        return QFileDialog::getOpenFileNames(this, QString(), startDir);
+    };
+    RevealDocument = [](const QString& path) { Reveal::revealDocument(path); };
     Layout();
     CreateControls();
     Event_Open();
@@ -146,6 +175,7 @@ void wMain::CreateControls() {
     convertTimer_ = new QTimer(this);
     convertTimer_->setObjectName("convertTimer");
     convertTimer_->setInterval(100);
+    connect(convertTimer_, &QTimer::timeout, this, &wMain::convertTimer_Action);
     convertThread_ = new ConvertThread(state_, *convertTimer_);
 
     // However the run ends, the worker stops at its next pause or yield, so no
@@ -242,8 +272,10 @@ void wMain::updateStatus(const QString& text) {
     setTextColor(stStatus_, finished ? kFinishedText : kProgressText);
     statusRec_->setFillColor(finished ? kWhite : kProgressFill);
     stStatus_->setText(text);
-    setWindowTitle(QString::fromStdString(state_.windowTitle()));
+    const QString title = qs(state_.windowTitle());
+    setWindowTitle(title);
     stStatus_->repaint();
+    emit statusApplied(text, title);
 }
 
 // --- Error panel --------------------------------------------------------------------------
@@ -299,8 +331,8 @@ void wMain::dragLeaveEvent(QDragLeaveEvent* e) {
 }
 
 void wMain::dropEvent(QDropEvent* e) {
-    // The drop is taken; the file intake hands its files to a batch.
     e->acceptProposedAction();
+    Event_DropObject(e->mimeData()->urls());
 }
 
 // --- Drop box -----------------------------------------------------------------------------
@@ -318,6 +350,96 @@ bool wMain::ccDropFile_MouseDown(int, int) {
     return false;
 }
 
-void wMain::openFile() {}
+// --- Batch driver -------------------------------------------------------------------------
+
+void wMain::startConversion() {
+    DisplayConversion(true);
+    convertThread_->Run();
+}
+
+void wMain::convertTimer_Action() {
+    // The worker's last status and title for a file are applied before the file
+    // is finished below, so they are seen before the next file starts.
+    if (const auto pending = state_.takeStatus())
+        updateStatus(qs(pending->status));
+
+    if (!state_.converted.load())
+        return;
+    if (const std::string message = state_.takeErrorMsg(); !message.empty()) {
+        const auto file = state_.fileToConvert();
+        addError(file ? qs(file->Name()) : QString(), qs(message));
+    }
+    convertTimer_->stop();
+    if (findNext())
+        startConversion();
+    else
+        EndConversion();
+}
+
+bool wMain::findNext() {
+    if (!queue)
+        return false;
+    queue->removeFile();
+    const SharedFileList& files = queue->filesToImport();
+    if (files->empty())
+        return false;
+    state_.setFileToConvert(files->front());
+    return true;
+}
+
+void wMain::EndConversion() {
+    if (queue)
+        queue->animatedHide();
+    queue = nullptr;
+    state_.setFileToConvert(std::nullopt);
+    DisplayConversion(false);
+    // The last document of the run, also when this batch wrote none.
+    if (const auto written = state_.newFile(); written && written->Exists() && RevealDocument)
+        RevealDocument(qs(written->AbsolutePath()));
+}
+
+// --- File intake --------------------------------------------------------------------------
+
+void wMain::Event_DropObject(const QList<QUrl>& items) {
+    if (items.isEmpty() || !fileOf(items.first())) {
+        MsgBox(QStringLiteral("Fichier non reconnu"));
+        return;
+    }
+    auto files = std::make_shared<FileList>();
+    for (const QUrl& item : items)
+        if (auto file = fileOf(item))
+            files->push_back(std::move(*file));
+    takeFiles(std::move(files));
+}
+
+void wMain::openFile() {
+    // Always the same start folder: the chosen one is not remembered.
+    const QString startDir =
+        Globals::lastOpenFolder ? qs(Globals::lastOpenFolder->NativePath()) : QDir::homePath();
+    const QStringList chosen = OpenDialog ? OpenDialog(startDir) : QStringList();
+    auto files = std::make_shared<FileList>();
+    for (const QString& path : chosen)
+        if (!path.isEmpty())
+            files->push_back(FolderItem(path.toStdString()));
+    takeFiles(std::move(files));
+}
+
+void wMain::takeFiles(SharedFileList files) {
+    if (!files || files->empty())
+        return;
+    if (queue) {
+        for (const FolderItem& f : *files)
+            queue->addFile(f);
+        return;
+    }
+    state_.setFileToConvert(files->front());
+    startBatch(std::move(files));
+}
+
+void wMain::startBatch(SharedFileList files) {
+    auto* panel = new wQueue(this, std::move(files), [this] { startConversion(); });
+    queue = panel;
+    panel->show();
+}
 
 } // namespace qmk

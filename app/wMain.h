@@ -2,10 +2,16 @@
 // conversion, the worker thread and its interface timer, and the two side panels.
 #pragma once
 
+#include "app/wQueue.h"
 #include "model/ConversionState.h"
 
+#include <QList>
 #include <QPointer>
+#include <QStringList>
+#include <QUrl>
 #include <QWidget>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -19,7 +25,6 @@ class ConvertThread;
 class DropBox;
 class StatusRect;
 class wErrors;
-class wQueue;
 
 class wMain : public QWidget {
     Q_OBJECT
@@ -36,9 +41,9 @@ class wMain : public QWidget {
     // The conversion fields, shared with the reader, the writer and the worker.
     ConversionState& state() { return state_; }
 
-    // The queue panel of the running batch, or none; set and cleared by the file
-    // intake and the batch driver.
-    wQueue* queue = nullptr;
+    // The queue panel of the running batch, or none; set by the file intake,
+    // cleared by EndConversion (the panel itself closes and goes after its slide-in).
+    QPointer<wQueue> queue;
     // The error panel, or none: created by addError, cleared when the user closes it.
     QPointer<wErrors> errors;
 
@@ -87,13 +92,44 @@ class wMain : public QWidget {
     void ccDropFile_MouseExit();
     bool ccDropFile_MouseDown(int x, int y);
 
-    // --- File intake and batch driver ------------------------------------------------
-    // Built with the next issue, in this window: startConversion (DisplayConversion(true),
-    // then convertThread()->Run()), convertTimer_Action (on convertTimer's timeout),
-    // findNext, EndConversion, and the intake roads Event_DropObject, openFile and the
-    // documents handed over by the desktop. Until then:
-    // The open dialog road; does nothing yet.
+    // --- Batch driver --------------------------------------------------------------
+    // The conversion view, then the worker on the current file.
+    void startConversion();
+    // Every 100 ms while a file is converted: applies the worker's status and title;
+    // once the file is done, files its message, switches itself off and moves on to
+    // the next file or ends the batch.
+    void convertTimer_Action();
+    // Drops the finished file; true when a next one has become current.
+    bool findNext();
+    // The queue panel slides in, the drop view returns, and the last document
+    // written in the run (if it still exists) is revealed, once.
+    void EndConversion();
+
+    // --- File intake -----------------------------------------------------------------
+    // A drop: the drag's items, in order. A first item that is no file gets the
+    // message "Fichier non reconnu"; later ones are skipped.
+    void Event_DropObject(const QList<QUrl>& items);
+    // The open dialog: any files, several at once, always from lastOpenFolder.
     void openFile();
+    // What every road does with its files: while a batch runs they join it,
+    // otherwise the first becomes current and a new batch starts on them.
+    void takeFiles(SharedFileList files);
+    // A new batch on the files (the road has made element 0 current): the queue
+    // panel is created on the list, held in `queue` and shown; the end of its
+    // slide-out starts the first conversion.
+    void startBatch(SharedFileList files);
+
+    // --- Replaceable for tests ---------------------------------------------------------
+    // Shows a message; a window-modal box by default.
+    std::function<void(const QString& text)> MsgBox;
+    // Runs the open dialog from the folder; the chosen paths, none when cancelled.
+    std::function<QStringList(const QString& startDir)> OpenDialog;
+    // Reveals a document in the file manager; the result is not looked at.
+    std::function<void(const QString& absolutePath)> RevealDocument;
+
+  signals:
+    // After every updateStatus: the text shown and the title applied.
+    void statusApplied(const QString& text, const QString& title);
 
   protected:
     void closeEvent(QCloseEvent* e) override;
