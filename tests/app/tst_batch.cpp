@@ -1,0 +1,248 @@
+// The batch driver on a real worker thread: files converted one after the other
+// behind the queue panel, the status hand-off every 100 ms, refusals and worker
+// failures filed as error rows, the end of the batch and its one reveal.
+#include "BatchProbe.h"
+
+#include "app/ConvertThread.h"
+#include "app/Resources.h"
+#include "app/wMain.h"
+
+#include <QMimeData>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qmk;
+using namespace qmk::test;
+
+namespace {
+
+constexpr int kBatchTimeoutMs = 120000;
+
+void dropOn(wMain& w, const QStringList& paths) {
+    QMimeData drag;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    drag.setUrls(urls);
+    QDropEvent drop(QPointF(190, 90), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application lets a drop through only while a
+    // real drag is under way.
+    static_cast<QObject&>(w).event(&drop);
+}
+
+QStringList texts(const std::vector<Shown>& run) {
+    QStringList t;
+    for (const Shown& s : run)
+        if (t.isEmpty() || t.last() != s.text)
+            t << s.text;
+    return t;
+}
+
+QStringList titles(const std::vector<Shown>& run) {
+    QStringList t;
+    for (const Shown& s : run)
+        if (t.isEmpty() || t.last() != s.title)
+            t << s.title;
+    return t;
+}
+
+} // namespace
+
+class BatchTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString folder_;
+    int n_ = 0;
+
+    QString path(const QString& name) const { return folder_ + "/" + name; }
+    QString make(const QString& name, const std::string& bytes) {
+        const QString p = path(name);
+        return writeFile(p, bytes) ? p : QString();
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        SetResourcesFolder(QMK_RESOURCES_DIR);
+    }
+    // A fresh folder per test, so names never collide.
+    void init() {
+        folder_ = dir_.filePath(QString("case-%1").arg(++n_));
+        QVERIFY(QDir().mkpath(folder_));
+    }
+
+    // Three dropped files with the real pauses: Plus / X, Pro (refused), 3.2.
+    void batchOfThreeDroppedFiles() {
+        const QStringList sources = {make("Compta.qmkx", plusXImage()),
+                                     make("Déjà Pro.qmkp", proImage()),
+                                     make("Ancien.qmk3", v32Image())};
+        QDir(folder_).mkdir("headless");
+        QStringList copies;
+        for (const QString& s : sources) {
+            copies << folder_ + "/headless/" + QFileInfo(s).fileName();
+            QVERIFY(QFile::copy(s, copies.last()));
+        }
+        convertHeadless(copies);
+
+        wMain w;
+        BatchProbe probe(w);
+        dropOn(w, sources);
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        QCOMPARE(probe.queueRows(), QStringList({"Compta.qmkx", "Déjà Pro.qmkp", "Ancien.qmk3"}));
+        QCOMPARE(qs(w.state().fileToConvert()->Name()), QString("Compta.qmkx"));
+        QVERIFY(w.ccDropFile()->isVisibleTo(w.content())); // sliding out, not yet converting
+
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+
+        // Nothing was shown before the slide-out had reached 220.
+        QVERIFY(!probe.shown.empty());
+        QCOMPARE(probe.shown.front().text, qs(Globals::kStatusInit()));
+        QCOMPARE(probe.shown.front().queueWidth, 220);
+
+        const auto runs = probe.perFile();
+        QCOMPARE(probe.started(), QStringList({"Compta.qmkx", "Déjà Pro.qmkp", "Ancien.qmk3"}));
+        const QString app = Globals::kAppTitle;
+        const QString converted = qs(Globals::kConverted());
+        // Each run starts with the initial status and a convertible file's run ends
+        // with the converted text under the program's title, before the next starts.
+        const QStringList plusX = {qs(Globals::kStatusInit()),       qs(Globals::kStatusHeader()),
+                                   qs(Globals::kStatusCurrencies()), qs(Globals::kStatusAccess()),
+                                   qs(Globals::kStatusAccounts()),   qs(Globals::kStatusEcr()),
+                                   qs(Globals::kStatusSave()),       converted};
+        const QStringList v32 = {qs(Globals::kStatusInit()), qs(Globals::kStatusHeader()),
+                                 qs(Globals::kStatusCurrencies()), qs(Globals::kStatusSave()),
+                                 converted};
+        QVERIFY2(inOrderWithin(texts(runs[0]), plusX), qPrintable(texts(runs[0]).join(" / ")));
+        QCOMPARE(texts(runs[0]).last(), converted);
+        QCOMPARE(titles(runs[0]),
+                 QStringList({app, "Conversion depuis Quillmark Plus / Quillmark X", app}));
+        QCOMPARE(texts(runs[1]), QStringList({qs(Globals::kStatusInit())}));
+        QCOMPARE(titles(runs[1]), QStringList({app}));
+        QVERIFY2(inOrderWithin(texts(runs[2]), v32), qPrintable(texts(runs[2]).join(" / ")));
+        QCOMPARE(texts(runs[2]).last(), converted);
+        QCOMPARE(titles(runs[2]), QStringList({app, "Conversion depuis Quillmark 3.2", app}));
+        // With real pauses (250 ms at least) the 100 ms hand-off shows the phases; a
+        // machine that stalls the interface may let one or two go by, not most.
+        QVERIFY2(texts(runs[0]).size() >= plusX.size() - 2, qPrintable(texts(runs[0]).join(" / ")));
+
+        QCOMPARE(probe.errorRows(), QStringList({"Déjà Pro.qmkp | " + qs(Globals::kVersionPro())}));
+        for (const char* name : {"Compta.qmkp", "Ancien.qmkp"})
+            QCOMPARE(readFile(path(name)), readFile(folder_ + "/headless/" + name));
+        QVERIFY(!readFile(path("Ancien.qmkp")).isEmpty());
+        QCOMPARE(namesIn(folder_), QStringList({"Ancien.qmk3", "Ancien.qmkp", "Compta.qmkp",
+                                                "Compta.qmkx", "Déjà Pro.qmkp", "headless"}));
+        QCOMPARE(probe.reveals, QStringList({path("Ancien.qmkp")}));
+
+        QVERIFY(!w.state().fileToConvert());
+        QVERIFY(!w.queue);
+        QTRY_VERIFY_WITH_TIMEOUT(!panel, 20000); // slid in, closed and gone
+        QCOMPARE(w.windowTitle(), app);
+    }
+
+    // Files that join a running batch go behind it; the panel and the current file stay.
+    void joiningByDropAndByTheOpenDialog() {
+        const QString a = make("A.qmk3", v32Image("A")), b = make("B.qmk3", v32Image("B")),
+                      c = make("C.qmk3", v32Image("C")), d = make("D.qmk3", v32Image("D"));
+        wMain w;
+        w.convertThread()->setPauseDivisor(5);
+        BatchProbe probe(w);
+        Globals::lastOpenFolder = FolderItem(QDir::homePath().toStdString());
+
+        probe.dialogAnswers = {{a}, {c}};
+        w.ccDropFile_MouseDown(10, 10);
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        // During the slide-out the drop box is still there: a second choice joins.
+        QVERIFY(w.ccDropFile()->isVisibleTo(w.content()));
+        w.ccDropFile_MouseDown(10, 10);
+        QCOMPARE(w.queue.data(), panel.data());
+        QCOMPARE(probe.queueRows(), QStringList({"A.qmk3", "C.qmk3"}));
+
+        // While A converts, a drop adds two more at the end.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+        const QString current = qs(w.state().fileToConvert()->Name());
+        dropOn(w, {b, d});
+        QCOMPARE(w.queue.data(), panel.data());
+        QCOMPARE(qs(w.state().fileToConvert()->Name()), current);
+        const QStringList rows = probe.queueRows();
+        QCOMPARE(rows.first(), current);
+        QCOMPARE(rows.mid(rows.size() - 2), QStringList({"B.qmk3", "D.qmk3"}));
+
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.started(), QStringList({"A.qmk3", "C.qmk3", "B.qmk3", "D.qmk3"}));
+        QCOMPARE(probe.reveals, QStringList({path("D.qmkp")}));
+        QCOMPARE(probe.dialogStartDirs, QStringList({QDir::homePath(), QDir::homePath()}));
+        QVERIFY(probe.errorRows().isEmpty());
+    }
+
+    // The reveal names the last document of the run, also after a batch that wrote
+    // none, and only while that document exists.
+    void revealAfterRefusedOnlyBatches() {
+        const QString pro = make("Pro.qmkp", proImage());
+        const QString good = make("Bon.qmk3", v32Image());
+        wMain w;
+        w.convertThread()->setPauseDivisor(5);
+        BatchProbe probe(w);
+        const QString kPro = qs(Globals::kVersionPro());
+
+        struct Step {
+            QString file;
+            bool removeWrittenFirst;
+            QStringList reveals;
+        };
+        const Step steps[] = {
+            {pro, false, {}},                                   // nothing written yet
+            {good, false, {path("Bon.qmkp")}},                  // writes Bon.qmkp
+            {pro, false, {path("Bon.qmkp"), path("Bon.qmkp")}}, // refused: Bon again
+            {pro, true, {path("Bon.qmkp"), path("Bon.qmkp")}},  // Bon gone: nothing
+        };
+        for (const Step& step : steps) {
+            if (step.removeWrittenFirst)
+                QVERIFY(QFile::remove(path("Bon.qmkp")));
+            dropOn(w, {step.file});
+            QVERIFY(w.queue);
+            QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+            QCOMPARE(probe.reveals, step.reveals);
+        }
+        // One panel collects the refusals of every batch.
+        QCOMPARE(probe.errorRows(), QStringList(3, "Pro.qmkp | " + kPro));
+    }
+
+    // A failure on the worker is filed like a refusal and the batch goes on.
+    void workerFailuresAreFiledAndTheBatchGoesOn() {
+        const QString missing = path("Disparu.qmkx");
+        const QString folder = path("Dossier.qmkx");
+        QVERIFY(QDir().mkdir(folder));
+        const QString good = make("Bon.qmkx", plusXImage());
+        // A header with a negative journal count is refused by the reader.
+        const QString negative = make("Négatif.qmkx", PlusXDoc().maxEcrCount(-3).bytes());
+
+        wMain w;
+        w.convertThread()->setPauseDivisor(10);
+        BatchProbe probe(w);
+        dropOn(w, {missing, folder, negative, good});
+        QCOMPARE(probe.queueRows().size(), 4);
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+
+        const QStringList rows = probe.errorRows();
+        QCOMPARE(rows.size(), 3);
+        const QString failed = qs(Globals::kConversionFailed());
+        const QStringList names = {"Disparu.qmkx", "Dossier.qmkx", "Négatif.qmkx"};
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(rows[i].startsWith(names[i] + " | " + failed), qPrintable(rows[i]));
+            QVERIFY(rows[i].size() > (names[i] + " | " + failed).size()); // with a cause
+        }
+        QCOMPARE(probe.started(),
+                 QStringList({"Disparu.qmkx", "Dossier.qmkx", "Négatif.qmkx", "Bon.qmkx"}));
+        QCOMPARE(probe.reveals, QStringList({path("Bon.qmkp")}));
+        // Nothing but the one document was written, and nothing was left behind.
+        QCOMPARE(namesIn(folder_),
+                 QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx", "Négatif.qmkx"}));
+    }
+};
+
+QTEST_MAIN(BatchTest)
+#include "tst_batch.moc"
