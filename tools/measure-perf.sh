@@ -39,8 +39,19 @@ trap cleanup EXIT
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 mtime_ms() { stat -c %.3Y "$1" | tr -d .; }
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo gone; }
-# Voluntary context switches of all the program's threads: its wake-ups.
-wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ {s += $2} END {print s + 0}'; }
+# Voluntary context switches of each of the program's threads ("tid count"
+# lines): its wake-ups. A thread that ends between two readings takes its count
+# with it, so only threads seen in the later reading are compared.
+wakeups() {
+  local t
+  for t in /proc/"$1"/task/*; do
+    awk -v tid="${t##*/}" '/^voluntary_ctxt_switches/ {print tid, $2}' "$t/status" 2>/dev/null
+  done
+}
+wakeups_between() { # earlier and later readings
+  awk 'NR == FNR {before[$1] = $2; next} {s += $2 - ($1 in before ? before[$1] : 0)} END {print s + 0}' \
+    <(echo "$1") <(echo "$2")
+}
 viewable() { xwininfo -name "$title" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 clk=$(getconf CLK_TCK)
 
@@ -67,7 +78,7 @@ idle_figures() {
   t0=$(ticks "$pid") w0=$(wakeups "$pid")
   sleep "$idle_seconds"
   t1=$(ticks "$pid") w1=$(wakeups "$pid")
-  awk -v t=$((t1 - t0)) -v w=$((w1 - w0)) -v s="$idle_seconds" -v c="$clk" \
+  awk -v t=$((t1 - t0)) -v w="$(wakeups_between "$w0" "$w1")" -v s="$idle_seconds" -v c="$clk" \
     'BEGIN {printf "%.2f %% of one core, %.1f wake-ups a second", 100 * t / (s * c), w / s}'
 }
 
