@@ -6,8 +6,9 @@
 #     built-in pauses (1550 ms while reading and 500 ms after each save, so
 #     2050 ms a file), from the times the converted documents were written;
 #  3. processor use and wake-ups while idle, before and after a batch.
-# It builds first (into $BUILD_DIR, default build/), or measures the program
-# that QMK_PROGRAM names; it prints its figures and leaves nothing behind.
+# It installs what is missing and builds first (into $BUILD_DIR, default
+# build/), or measures the program that QMK_PROGRAM names; it prints its
+# figures and leaves nothing behind.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -17,7 +18,10 @@ files=10
 idle_seconds=${QMK_IDLE_SECONDS:-10}
 
 if [ "${1:-}" != "--on-display" ]; then
-  [ -n "${QMK_PROGRAM:-}" ] || "$root/tools/build.sh" >/dev/null
+  if [ -z "${QMK_PROGRAM:-}" ]; then
+    "$root/tools/install-deps.sh"
+    "$root/tools/build.sh" >/dev/null
+  fi
   [ -x "$exe" ] || { echo "No program at $exe" >&2; exit 1; }
   if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/measure-perf.sh" --on-display
