@@ -16,6 +16,18 @@ constexpr const char* kActivate = "Tell application \"Finder\" to activate";
 constexpr const char* kFileManagerService = "org.freedesktop.FileManager1";
 constexpr const char* kFileManagerPath = "/org/freedesktop/FileManager1";
 constexpr const char* kFileManagerInterface = "org.freedesktop.FileManager1";
+
+// Runs the program on its own, without a shell; what it prints is not read, so it
+// goes nowhere rather than into the terminal the converter was started from.
+bool startQuietly(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.setProgram(program);
+    p.setArguments(arguments);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    return p.startDetached();
+}
 } // namespace
 
 QString commandText(const QString& absolutePath) {
@@ -39,7 +51,7 @@ QStringList osascriptArguments(const QString& absolutePath) {
 }
 
 bool startOsascript(const QString& absolutePath, const QString& program) {
-    return QProcess::startDetached(program, osascriptArguments(absolutePath));
+    return startQuietly(program, osascriptArguments(absolutePath));
 }
 
 QString fileUri(const QString& absolutePath) {
@@ -49,7 +61,7 @@ QString fileUri(const QString& absolutePath) {
 bool openContainingFolder(const QString& absolutePath, const QString& program) {
     // An absolute folder path begins with '/', so it can never pass for an option.
     const QString folder = QFileInfo(QFileInfo(absolutePath).absoluteFilePath()).absolutePath();
-    return QProcess::startDetached(program, {folder});
+    return startQuietly(program, {folder});
 }
 
 void showOnBus(const QString& absolutePath, const QDBusConnection& bus,
