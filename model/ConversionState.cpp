@@ -1,9 +1,23 @@
 #include "model/ConversionState.h"
 
+#include "platform/Errors.h"
+
 namespace qmk {
 
 ConversionState::ConversionState() {
     ResetRecords();
+}
+
+BinaryStream& ConversionState::stream() {
+    if (!fileBS)
+        throw ConversionError("aucun document ouvert");
+    return *fileBS;
+}
+
+VLQmkaProVersion& ConversionState::header() {
+    if (!qmkaVrs)
+        throw ConversionError("aucun en-tête de document en cours");
+    return *qmkaVrs;
 }
 
 void ConversionState::ResetRecords() {

@@ -37,6 +37,11 @@ class ConversionState {
     DB_Format::EnrListRec cptInfo;
     DB_Format::EnrListRec ecrInfo;
 
+    // The open stream and the header record of the running conversion; a
+    // ConversionError when there is none.
+    BinaryStream& stream();
+    VLQmkaProVersion& header();
+
     // Gives the record arrays and list information their initial values again,
     // so that a file never carries what an earlier file left in them.
     void ResetRecords();

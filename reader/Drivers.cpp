@@ -11,12 +11,6 @@ namespace qmk {
 
 namespace {
 
-VLQmkaProVersion& header(ConversionState& s) {
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document en cours");
-    return *s.qmkaVrs;
-}
-
 // A journal count read as negative (a header value of 32768 or more) would size
 // the Plus / X journal below nothing and give the Pro header a count of four
 // billion records: the file is refused before any other phase runs.
@@ -29,7 +23,7 @@ void refuseNegativeEntryCount(const VLQmkaProVersion& h) {
 
 void ReadQuillmarkXDoc(ConversionState& s) {
     s.setTitle("Conversion depuis Quillmark Plus / Quillmark X");
-    VLQmkaProVersion& h = header(s);
+    VLQmkaProVersion& h = s.header();
     h.version = static_cast<int16_t>(Globals::getDBVersion(s.version == 4001));
     QMXreadQmkaVrs(s);
     refuseNegativeEntryCount(h);
@@ -46,7 +40,7 @@ void ReadQuillmarkXDoc(ConversionState& s) {
 
 void ReadQuillmark32Doc(ConversionState& s) {
     s.setTitle("Conversion depuis Quillmark 3.2");
-    VLQmkaProVersion& h = header(s);
+    VLQmkaProVersion& h = s.header();
     h.version = static_cast<int16_t>(Globals::getDBVersion(s.version == 3201));
     QM32readQmkaVrs(s);
     refuseNegativeEntryCount(h);

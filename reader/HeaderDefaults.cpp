@@ -7,9 +7,7 @@
 namespace qmk {
 
 void ResetQmkaVersion(ConversionState& s) {
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document en cours");
-    VLQmkaProVersion& h = *s.qmkaVrs;
+    VLQmkaProVersion& h = s.header();
 
     // Identity, capacity and number format.
     h.version = static_cast<int16_t>(Globals::getDBVersion(false));

@@ -12,18 +12,6 @@ namespace qmk {
 
 namespace {
 
-BinaryStream& source(ConversionState& s) {
-    if (!s.fileBS)
-        throw ConversionError("aucun document source ouvert");
-    return *s.fileBS;
-}
-
-VLQmkaProVersion& header(ConversionState& s) {
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document en cours");
-    return *s.qmkaVrs;
-}
-
 // A separator byte becomes the one character whose code is the byte's value:
 // 0..127 the ASCII character, 0x80..0xFF the character U+0080..U+00FF, so the
 // writer gets the same byte back from its code and no separator is lost.
@@ -73,8 +61,8 @@ void readHeadBlock(BinaryStream& in, VLQmkaProVersion& h) {
 
 void QMXreadQmkaVrs(ConversionState& s) {
     s.newStatus(Globals::kStatusHeader());
-    BinaryStream& in = source(s);
-    VLQmkaProVersion& h = header(s);
+    BinaryStream& in = s.stream();
+    VLQmkaProVersion& h = s.header();
 
     readHeadBlock(in, h);
     h.catNb = in.ReadInt16();
@@ -199,8 +187,8 @@ void QMXreadQmkaVrs(ConversionState& s) {
 
 void QM32readQmkaVrs(ConversionState& s) {
     s.newStatus(Globals::kStatusHeader());
-    BinaryStream& in = source(s);
-    VLQmkaProVersion& h = header(s);
+    BinaryStream& in = s.stream();
+    VLQmkaProVersion& h = s.header();
     readHeadBlock(in, h);
     in.SetPosition(114);
     h.printTitle = in.ReadPString(TextEncoding::MacRoman);

@@ -14,12 +14,6 @@ namespace qmk {
 
 namespace {
 
-BinaryStream& source(ConversionState& s) {
-    if (!s.fileBS)
-        throw ConversionError("aucun document source ouvert");
-    return *s.fileBS;
-}
-
 constexpr int64_t kCurrenciesAt = 512;
 constexpr int64_t kAccessAt = 1280;
 constexpr int kAccessCount = 6;
@@ -55,7 +49,7 @@ void readListInfo(BinaryStream& in, int64_t at, DB_Format::EnrListRec& info) {
 
 void ReadCurrencies(ConversionState& s) {
     s.newStatus(Globals::kStatusCurrencies());
-    BinaryStream& in = source(s);
+    BinaryStream& in = s.stream();
     in.SetPosition(kCurrenciesAt);
     for (size_t i = 1; i < s.currencies.size(); ++i) {
         DB_Format::CatRec& c = s.currencies[i];
@@ -71,7 +65,7 @@ void ReadCurrencies(ConversionState& s) {
 
 void QMXReadAccess(ConversionState& s) {
     s.newStatus(Globals::kStatusAccess());
-    BinaryStream& in = source(s);
+    BinaryStream& in = s.stream();
     if (s.acces.size() < kAccessCount)
         s.acces.resize(kAccessCount);
     in.SetPosition(kAccessAt);
@@ -99,7 +93,7 @@ void initAccounts(ConversionState& s) {
 
 void QMXReadAccounts(ConversionState& s) {
     s.newStatus(Globals::kStatusAccounts());
-    BinaryStream& in = source(s);
+    BinaryStream& in = s.stream();
     initAccounts(s);
     readListInfo(in, kAccountInfoAt, s.cptInfo);
 
@@ -164,7 +158,7 @@ void initEcr(ConversionState& s, int64_t n) {
 void QMXReadEcr(ConversionState& s, int64_t n) {
     requireEntryCount(n);
     s.newStatus(Globals::kStatusEcr());
-    BinaryStream& in = source(s);
+    BinaryStream& in = s.stream();
     initEcr(s, n);
     readListInfo(in, kJournalInfoAt, s.ecrInfo);
 

@@ -50,9 +50,7 @@ uint8_t low8(int64_t v) {
 } // namespace
 
 void saveQmkaVrs(ConversionState& s, BinaryStream& out) {
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document à enregistrer");
-    const VLQmkaProVersion& h = *s.qmkaVrs;
+    const VLQmkaProVersion& h = s.header();
 
     out.SetPosition(0);
     out.WriteInt16(kProVersionWord);

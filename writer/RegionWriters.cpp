@@ -58,16 +58,10 @@ template <typename Rec> MemoryBlock imageOf(const Rec& r) {
     return MemoryBlock::FromBytes(r.StringValue(false));
 }
 
-BinaryStream& output(ConversionState& s) {
-    if (!s.fileBS)
-        throw ConversionError("aucun document ouvert en écriture");
-    return *s.fileBS;
-}
-
 } // namespace
 
 void saveCurrencies(ConversionState& s) {
-    output(s).SetPosition(kCurrencyStart);
+    s.stream().SetPosition(kCurrencyStart);
     for (size_t i = 1; i <= kCurrencyLast; ++i) {
         const CatRec blank;
         const CatRec& rec = i < s.currencies.size() ? s.currencies[i] : blank;
@@ -82,7 +76,7 @@ void saveCurrencies(ConversionState& s) {
 }
 
 void saveAccess(ConversionState& s) {
-    output(s).SetPosition(kAccessStart);
+    s.stream().SetPosition(kAccessStart);
     for (size_t i = 0; i <= kAccessLast; ++i) {
         const DB_Format::AccessRec rec = i < s.acces.size() ? s.acces[i] : DB_Format::AccessRec{};
         SaveBlock(s, imageOf(rec));
@@ -91,7 +85,7 @@ void saveAccess(ConversionState& s) {
 }
 
 void saveAccounts(ConversionState& s) {
-    output(s).SetPosition(kAccountInfoStart);
+    s.stream().SetPosition(kAccountInfoStart);
     SaveBlock(s, imageOf(s.cptInfo));
     for (size_t k = 0; k <= kAccountLast; ++k) {
         MemoryBlock block =
@@ -103,19 +97,18 @@ void saveAccounts(ConversionState& s) {
 }
 
 void saveEcr(ConversionState& s) {
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document à enregistrer");
-    output(s).SetPosition(kJournalInfoStart);
+    const VLQmkaProVersion& h = s.header();
+    s.stream().SetPosition(kJournalInfoStart);
     if (SaveBlock(s, imageOf(s.ecrInfo)) != 0)
         return;
-    for (int64_t i = 1; i <= s.qmkaVrs->maxEcrCount; ++i) {
+    for (int64_t i = 1; i <= h.maxEcrCount; ++i) {
         const auto at = static_cast<size_t>(i);
         const bool held = at < s.ecritures.size();
         EcrRecord blank;
         if (held)
             s.ecritures[at].long2 = 0;
         else
-            blank = blankEntry(i, s.qmkaVrs->maxEcrCount);
+            blank = blankEntry(i, h.maxEcrCount);
         const EcrRecord& rec = held ? s.ecritures[at] : blank;
         MemoryBlock block = imageOf(rec);
         if (rec.wide1 <= kMax32)

@@ -109,11 +109,10 @@ std::string NameWithoutExtension(const FolderItem& f) {
 }
 
 int64_t SaveBlock(ConversionState& s, const MemoryBlock& block) {
-    if (!s.fileBS)
-        throw ConversionError("aucun document ouvert en écriture");
-    s.fileBS->Write(block.bytes());
-    s.fileBS->Flush();
-    return s.fileBS->LastErrorCode();
+    BinaryStream& out = s.stream();
+    out.Write(block.bytes());
+    out.Flush();
+    return out.LastErrorCode();
 }
 
 void save(ConversionState& s) {
@@ -122,12 +121,10 @@ void save(ConversionState& s) {
     const auto source = s.fileToConvert();
     if (!source)
         throw ConversionError("aucun fichier à convertir");
-    if (!s.qmkaVrs)
-        throw ConversionError("aucun en-tête de document à enregistrer");
     // A negative count would give a header announcing some four billion entries.
-    if (s.qmkaVrs->maxEcrCount < 0)
+    if (s.header().maxEcrCount < 0)
         throw ConversionError(Globals::kNegativeEcrCount() +
-                              std::to_string(s.qmkaVrs->maxEcrCount));
+                              std::to_string(s.header().maxEcrCount));
 
     const std::string base = NameWithoutExtension(*source);
     const FolderItem folder = GetFolderItem(source->Parent().AbsolutePath());
