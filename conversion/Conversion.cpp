@@ -95,9 +95,10 @@ void conversion(ConversionState& s) {
 }
 
 void convertThread_Run(ConversionState& s, const std::function<void()>& startTimer) {
-    if (!s.converted.load())
+    // Test and clear in one step: a second start never runs a second body.
+    bool idle = true;
+    if (!s.converted.compare_exchange_strong(idle, false))
         return;
-    s.converted = false;
     if (startTimer)
         startTimer();
     try {
