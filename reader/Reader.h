@@ -29,6 +29,11 @@ void initAccounts(ConversionState& s);
 void QMXReadEcr(ConversionState& s, int64_t n);
 void initEcr(ConversionState& s, int64_t n);
 
+// The values the two initialisers give one record, in place; the record's other
+// fields keep what they hold. The writer uses them for regions no reader filled.
+void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i);       // free slot i of 1..10001
+void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n); // entry i of 1..n
+
 // Edition drivers.
 void ReadQuillmarkXDoc(ConversionState& s);
 void ReadQuillmark32Doc(ConversionState& s);

@@ -75,18 +75,21 @@ void QMXReadAccess(ConversionState& s) {
     }
 }
 
+void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i) {
+    static const std::string blank = Utils::PString(String(std::string(30, ' ')), 30).bytes;
+    r.recNo = static_cast<int32_t>(i);
+    r.prevRec = static_cast<int32_t>(i - 1);
+    r.nextRec = i == kLastFreeAccount ? 0 : static_cast<int32_t>(i + 1);
+    r.short1 = 0;
+    r.name = blank;
+    r.wide1 = -1;
+    r.CAT = "    ";
+}
+
 void initAccounts(ConversionState& s) {
     s.accounts.resize(kAccountBound + 1);
-    const String blank = Utils::PString(String(std::string(30, ' ')), 30);
     for (int i = 1; i <= kLastFreeAccount; ++i) {
-        DB_Format::CptRecord& r = s.accounts[i];
-        r.recNo = i;
-        r.prevRec = i - 1;
-        r.nextRec = i == kLastFreeAccount ? 0 : i + 1;
-        r.short1 = 0;
-        r.name = blank.bytes;
-        r.wide1 = -1;
-        r.CAT = "    ";
+        setFreeAccountSlot(s.accounts[i], i);
         YieldNow();
     }
 }
@@ -130,27 +133,30 @@ void QMXReadAccounts(ConversionState& s) {
     s.accounts[kLegacyAccounts].nextRec = kLegacyAccounts + 1;
 }
 
+void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n) {
+    static const std::string label = Utils::PString(String(std::string(63, ' ')), 63).bytes;
+    static const std::string ref = Utils::PString(String(std::string(7, ' ')), 6).bytes + " ";
+    r.recNo = static_cast<int32_t>(i);
+    r.prevRec = static_cast<int32_t>(i - 1);
+    r.nextRec = i == n ? 0 : static_cast<int32_t>(i + 1);
+    r.long1 = 0;
+    r.label = label;
+    r.ref = ref;
+    r.short1 = 0;
+    r.short2 = 0;
+    r.wide1 = 0;
+    r.byte1 = 0;
+    r.flag1 = false;
+    r.flag2 = false;
+    r.flag3 = false;
+}
+
 void initEcr(ConversionState& s, int64_t n) {
     requireEntryCount(n);
     const int32_t bound = static_cast<int32_t>(n);
     s.ecritures.resize(static_cast<size_t>(bound) + 1);
-    const String label = Utils::PString(String(std::string(63, ' ')), 63);
-    const std::string ref = Utils::PString(String(std::string(7, ' ')), 6).bytes + " ";
     for (int32_t i = 1; i <= bound; ++i) {
-        DB_Format::EcrRecord& r = s.ecritures[static_cast<size_t>(i)];
-        r.recNo = i;
-        r.prevRec = i - 1;
-        r.nextRec = i == bound ? 0 : i + 1;
-        r.long1 = 0;
-        r.label = label.bytes;
-        r.ref = ref;
-        r.short1 = 0;
-        r.short2 = 0;
-        r.wide1 = 0;
-        r.byte1 = 0;
-        r.flag1 = false;
-        r.flag2 = false;
-        r.flag3 = false;
+        setBlankEntry(s.ecritures[static_cast<size_t>(i)], i, bound);
         YieldNow();
     }
 }

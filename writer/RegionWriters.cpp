@@ -2,7 +2,8 @@
 // of its own, patched in a few bytes, written and flushed.
 #include "writer/Writer.h"
 
-#include "model/Utils.h"
+#include "reader/Reader.h"
+
 #include "platform/Errors.h"
 #include "platform/Worker.h"
 
@@ -28,29 +29,8 @@ constexpr int64_t kMax32 = 4294967295LL;
 // free slots chained one to the next, as the account reader leaves them.
 CptRecord blankAccount(size_t k) {
     CptRecord r;
-    if (k == 0)
-        return r;
-    static const std::string name = Utils::PString(Utils::RepeatB(" ", 30), 30).bytes;
-    r.recNo = static_cast<int32_t>(k);
-    r.prevRec = static_cast<int32_t>(k - 1);
-    r.nextRec = static_cast<int32_t>(k + 1);
-    r.name = name;
-    r.wide1 = -1;
-    r.CAT = "    ";
-    return r;
-}
-
-// Journal record i of n that no reader filled, as the journal reader
-// initialises it.
-EcrRecord blankEntry(int64_t i, int64_t n) {
-    static const std::string label = Utils::PString(Utils::RepeatB(" ", 63), 63).bytes;
-    static const std::string ref = Utils::PString(Utils::RepeatB(" ", 7), 6).bytes + " ";
-    EcrRecord r;
-    r.recNo = static_cast<int32_t>(i);
-    r.prevRec = static_cast<int32_t>(i - 1);
-    r.nextRec = i == n ? 0 : static_cast<int32_t>(i + 1);
-    r.label = label;
-    r.ref = ref;
+    if (k > 0)
+        setFreeAccountSlot(r, static_cast<int64_t>(k));
     return r;
 }
 
@@ -108,7 +88,7 @@ void saveEcr(ConversionState& s) {
         if (held)
             s.ecritures[at].long2 = 0;
         else
-            blank = blankEntry(i, h.maxEcrCount);
+            setBlankEntry(blank, i, h.maxEcrCount);
         const EcrRecord& rec = held ? s.ecritures[at] : blank;
         MemoryBlock block = imageOf(rec);
         if (rec.wide1 <= kMax32)
