@@ -3,6 +3,8 @@
 // image when serialised.
 #pragma once
 
+#include "platform/ByteOrder.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -17,16 +19,8 @@ namespace qmk::DB_Format {
 static_assert(std::endian::native == std::endian::little);
 
 namespace detail {
-// By value: the fields of the packed records are not aligned, and a reference
-// to one would be.
 template <typename T> inline T swapped(T v) {
-    using U = std::make_unsigned_t<T>;
-    U u = static_cast<U>(v), r = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) {
-        r = static_cast<U>((r << 8) | (u & 0xFF));
-        u = static_cast<U>(u >> 8);
-    }
-    return static_cast<T>(r);
+    return qmk::byteswap(v);
 }
 } // namespace detail
 

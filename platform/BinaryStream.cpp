@@ -1,5 +1,7 @@
 #include "platform/BinaryStream.h"
 
+#include "platform/ByteOrder.h"
+
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -21,17 +23,6 @@ BinaryStream::FaultHook faultHook;
 int injected(StreamOp op, const std::filesystem::path& p) {
     std::lock_guard<std::mutex> lock(hookMutex);
     return faultHook ? faultHook(op, p) : 0;
-}
-
-template <typename T> T byteswap(T v) {
-    using U = std::make_unsigned_t<T>;
-    U u = static_cast<U>(v);
-    U r = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) {
-        r = static_cast<U>((r << 8) | (u & 0xFF));
-        u = static_cast<U>(u >> 8);
-    }
-    return static_cast<T>(r);
 }
 
 } // namespace
