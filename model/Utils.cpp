@@ -2,6 +2,7 @@
 
 #include "platform/Worker.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -12,41 +13,12 @@ namespace qmk {
 
 namespace {
 
-// Days from 1970-01-01 of a proleptic Gregorian date (month 1..12).
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = yoe + era * 400 + (m <= 2);
-}
-
-int64_t floorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
 std::mutex clockMutex;
 Utils::Clock& clockFn() {
     static Utils::Clock c;
     return c;
 }
 
-} // namespace
-
-namespace {
 Date clockNow() {
     std::lock_guard<std::mutex> lock(clockMutex);
     return clockFn() ? clockFn()() : Utils::SystemNow();
@@ -67,21 +39,26 @@ void Date::normalise() {
 }
 
 int64_t Date::TotalSeconds() const {
+    using namespace std::chrono;
     // Month overflow first (13 is January of the next year), then days and time.
-    int64_t m0 = month_ - 1;
-    int64_t y = year_ + floorDiv(m0, 12);
-    int64_t m = m0 - floorDiv(m0, 12) * 12 + 1;
-    int64_t days = daysFromCivil(y, m, 1) + (day_ - 1);
-    return days * 86400 + hour_ * 3600 + minute_ * 60 + second_;
+    const year_month ym = year{static_cast<int>(year_)} / January + months{month_ - 1};
+    const sys_days day = sys_days{ym / 1} + days{day_ - 1};
+    return duration_cast<seconds>(day.time_since_epoch()).count() + hour_ * 3600 + minute_ * 60 +
+           second_;
 }
 
 void Date::SetTotalSeconds(int64_t s) {
-    int64_t days = floorDiv(s, 86400);
-    int64_t rest = s - days * 86400;
-    civilFromDays(days, year_, month_, day_);
-    hour_ = rest / 3600;
-    minute_ = (rest % 3600) / 60;
-    second_ = rest % 60;
+    using namespace std::chrono;
+    const sys_seconds t{seconds{s}};
+    const sys_days day = floor<days>(t);
+    const year_month_day ymd{day};
+    const hh_mm_ss<seconds> time{t - day};
+    year_ = static_cast<int>(ymd.year());
+    month_ = static_cast<unsigned>(ymd.month());
+    day_ = static_cast<unsigned>(ymd.day());
+    hour_ = time.hours().count();
+    minute_ = time.minutes().count();
+    second_ = time.seconds().count();
 }
 
 void Date::SetYear(int64_t y) {

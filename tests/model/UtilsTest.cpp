@@ -68,6 +68,63 @@ TEST_F(UtilsTest, InvalidCalendarDatesAreNormalised) {
     EXPECT_EQ(ymd(VLFileDate2Date(String("990000"))), "1999-3-1");
 }
 
+TEST_F(UtilsTest, CalendarArithmeticNormalisesLikeTheCalendar) {
+    // Leap years by the century rule, month and day overflow either way, and time of day
+    // carried into the date.
+    struct Case {
+        int64_t y, mo, d, h, mi, s;
+        const char* date;
+        int64_t hour, minute, second;
+    } cases[] = {
+        {1900, 2, 29, 0, 0, 0, "1900-3-1", 0, 0, 0}, // 1900 is no leap year
+        {2000, 2, 29, 0, 0, 0, "2000-2-29", 0, 0, 0},
+        {2100, 2, 29, 0, 0, 0, "2100-3-1", 0, 0, 0},
+        {2024, 2, 30, 0, 0, 0, "2024-3-1", 0, 0, 0},
+        {1999, 25, 1, 0, 0, 0, "2001-1-1", 0, 0, 0},
+        {2000, 0, 15, 0, 0, 0, "1999-12-15", 0, 0, 0},
+        {2000, -13, 1, 0, 0, 0, "1998-11-1", 0, 0, 0},
+        {2000, 3, 0, 0, 0, 0, "2000-2-29", 0, 0, 0},
+        {2001, 3, -1, 0, 0, 0, "2001-2-27", 0, 0, 0},
+        {1999, 1, 366, 0, 0, 0, "2000-1-1", 0, 0, 0},
+        {1999, 14, 31, 0, 0, 0, "2000-3-2", 0, 0, 0}, // month first, then the day
+        {1999, 12, 31, 24, 0, 0, "2000-1-1", 0, 0, 0},
+        {2000, 1, 1, 0, 0, -1, "1999-12-31", 23, 59, 59},
+        {1970, 1, 1, -1, 30, 0, "1969-12-31", 23, 30, 0},
+    };
+    for (const auto& c : cases) {
+        Date d(c.y, c.mo, c.d, c.h, c.mi, c.s);
+        EXPECT_EQ(ymd(d), c.date) << c.y << "-" << c.mo << "-" << c.d;
+        EXPECT_EQ(d.Hour() * 3600 + d.Minute() * 60 + d.Second(),
+                  c.hour * 3600 + c.minute * 60 + c.second)
+            << c.y << "-" << c.mo << "-" << c.d;
+    }
+
+    // Seconds count from 1 January 1970, both ways and before it.
+    EXPECT_EQ(Date(1970, 1, 1).TotalSeconds(), 0);
+    EXPECT_EQ(Date(2000, 3, 1).TotalSeconds() - Date(2000, 2, 28).TotalSeconds(), 2 * 86400);
+    EXPECT_EQ(Date(1900, 3, 1).TotalSeconds() - Date(1900, 2, 28).TotalSeconds(), 86400);
+    Date back;
+    back.SetTotalSeconds(-1);
+    EXPECT_EQ(ymd(back), "1969-12-31");
+    EXPECT_EQ(back.Second(), 59);
+    back.SetTotalSeconds(Date(2100, 12, 31, 12, 0, 0).TotalSeconds());
+    EXPECT_EQ(ymd(back), "2100-12-31");
+    EXPECT_EQ(back.Hour(), 12);
+
+    // A day kept from today and a month set after it: 31 March with the month set to
+    // April becomes 1 May.
+    Date d(2024, 3, 31);
+    d.SetMonth(4);
+    EXPECT_EQ(ymd(d), "2024-5-1");
+}
+
+TEST_F(UtilsTest, LeapDayInTheDocumentRange) {
+    EXPECT_EQ(ymd(VLFileDate2Date(String("000229"))), "2000-2-29");
+    EXPECT_EQ(ymd(VLFileDate2Date(String("010229"))), "2001-3-1");
+    EXPECT_EQ(ymd(VLFileDate2Date(String("960229"))), "1996-2-29");
+    EXPECT_EQ(VLDate2FileDate(VLFileDate2Date(String("000229"))).bytes, "000229");
+}
+
 TEST_F(UtilsTest, FixedWidthTexts) {
     String blank30 = PString(RepeatB(String(" "), 30), 30);
     EXPECT_EQ(blank30.bytes, "\x1E" + std::string(30, ' '));
