@@ -201,8 +201,8 @@ namespace {
 std::vector<size_t> charStarts(const String& s) {
     std::vector<size_t> starts;
     for (size_t i = 0; i < s.bytes.size(); ++i) {
-        auto c = static_cast<uint8_t>(s.bytes[i]);
-        if (s.encoding != TextEncoding::UTF8 || (c & 0xC0) != 0x80)
+        if (s.encoding != TextEncoding::UTF8 ||
+            Utf8SequenceLength(static_cast<uint8_t>(s.bytes[i])) != 0)
             starts.push_back(i);
     }
     return starts;

@@ -22,11 +22,25 @@ const char* charsetName(TextEncoding e) {
     return nullptr;
 }
 
+// An open conversion handle, closed however the conversion ends.
+class IconvHandle {
+  public:
+    IconvHandle(const char* from, const char* to) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error(std::string("conversion de texte indisponible : ") + from +
+                                     " vers " + to);
+    }
+    ~IconvHandle() { iconv_close(cd_); }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
 std::string iconvConvert(const std::string& in, const char* from, const char* to) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error(std::string("conversion de texte indisponible : ") + from +
-                                 " vers " + to);
+    IconvHandle cd(from, to);
     std::string out;
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
@@ -34,7 +48,7 @@ std::string iconvConvert(const std::string& in, const char* from, const char* to
     while (srcLeft > 0) {
         char* dst = buf;
         size_t dstLeft = sizeof buf;
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        size_t r = iconv(cd.get(), &src, &srcLeft, &dst, &dstLeft);
         out.append(buf, dst - buf);
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG)
@@ -42,20 +56,17 @@ std::string iconvConvert(const std::string& in, const char* from, const char* to
             // Invalid or unmappable input: one '?' for the offending character, then go on.
             out.push_back('?');
             size_t skip = 1;
-            if (std::string_view(from) == "UTF-8") {
-                auto lead = static_cast<unsigned char>(*src);
-                skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-                skip = std::min(skip, srcLeft);
-            }
+            if (std::string_view(from) == "UTF-8")
+                skip =
+                    std::clamp<size_t>(Utf8SequenceLength(static_cast<uint8_t>(*src)), 1, srcLeft);
             src += skip;
             srcLeft -= skip;
         }
     }
     char* dst = buf;
     size_t dstLeft = sizeof buf;
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    iconv(cd.get(), nullptr, nullptr, &dst, &dstLeft);
     out.append(buf, dst - buf);
-    iconv_close(cd);
     return out;
 }
 
@@ -98,8 +109,8 @@ uint32_t Asc(const String& s) {
     uint8_t b0 = u(0);
     if (s.encoding != TextEncoding::UTF8 || b0 < 0x80)
         return b0;
-    size_t n = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 1;
-    if (n == 1 || s.bytes.size() < n)
+    const size_t n = Utf8SequenceLength(b0);
+    if (n < 2 || s.bytes.size() < n)
         return b0;
     uint32_t c = b0 & (0x7F >> n);
     for (size_t i = 1; i < n; ++i)

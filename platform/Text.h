@@ -31,6 +31,12 @@ String ConvertEncoding(const String& s, TextEncoding to);
 // Tags the bytes with an encoding, unchanged.
 String DefineEncoding(std::string bytes, TextEncoding e);
 
+// Bytes in the UTF-8 sequence that `byte` leads: 1 for ASCII, 2 to 4 for a lead byte, and 0 for
+// a continuation byte (10xxxxxx), which starts no character.
+constexpr size_t Utf8SequenceLength(uint8_t byte) {
+    return byte < 0x80 ? 1 : byte < 0xC0 ? 0 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+}
+
 // The one-character text of a character code (UTF-8).
 String Chr(uint32_t code);
 // The code of the first character: a code point for UTF-8, the first byte otherwise; 0 if empty.
