@@ -38,6 +38,143 @@ TEST_F(HeaderWriterTest, WorkingDefaultsGiveTheDefaultListingByteForByte) {
         ASSERT_EQ(static_cast<uint8_t>(got[i]), static_cast<uint8_t>(want[i])) << "byte " << i;
 }
 
+// Every written property of the header, with its place in the 512 bytes: its offset and how
+// many bytes it takes there (big-endian, its low bytes).
+struct NumberField {
+    const char* name;
+    size_t offset;
+    int width;
+    int64_t (*set)(VLQmkaProVersion&, int64_t); // stores a value, gives back what was stored
+};
+// clang-format off
+#define QMK_NUMBER(field, offset, width)                                  \
+    NumberField{#field, offset, width, [](VLQmkaProVersion& h, int64_t v) { \
+        h.field = static_cast<decltype(h.field)>(v);                      \
+        return static_cast<int64_t>(h.field);                             \
+    }}
+// clang-format on
+const NumberField kNumberFields[] = {
+    QMK_NUMBER(serialNb, 2, 4),
+    QMK_NUMBER(maxCptCount, 8, 2),
+    QMK_NUMBER(maxEcrCount, 10, 4),
+    QMK_NUMBER(digCount, 14, 2),
+    QMK_NUMBER(jrnl_libelSize, 68, 2),
+    QMK_NUMBER(jrnl_refSize, 70, 1),
+    QMK_NUMBER(accountsAlphaNb, 72, 1),
+    QMK_NUMBER(plan_nameSize, 73, 1),
+    QMK_NUMBER(bouclDef, 75, 2),
+    QMK_NUMBER(TVAControl, 84, 2),
+    QMK_NUMBER(plan_top, 128, 2),
+    QMK_NUMBER(plan_left, 130, 2),
+    QMK_NUMBER(plan_height, 132, 2),
+    QMK_NUMBER(plan_size, 134, 2),
+    QMK_NUMBER(plan_1stline, 136, 2),
+    QMK_NUMBER(plan_actLine, 138, 2),
+    QMK_NUMBER(jrnl_top, 146, 2),
+    QMK_NUMBER(jrnl_left, 148, 2),
+    QMK_NUMBER(jrnl_height, 150, 2),
+    QMK_NUMBER(jrnl_size, 152, 2),
+    QMK_NUMBER(jrnl_1stline, 154, 4),
+    QMK_NUMBER(jrnl_actLine, 158, 4),
+    QMK_NUMBER(bal_top, 164, 2),
+    QMK_NUMBER(bal_left, 166, 2),
+    QMK_NUMBER(bal_height, 168, 2),
+    QMK_NUMBER(bal_size, 170, 2),
+    QMK_NUMBER(bal_1stline, 172, 2),
+    QMK_NUMBER(bal_actLine, 174, 2),
+    QMK_NUMBER(extr1_top, 182, 2),
+    QMK_NUMBER(extr1_left, 184, 2),
+    QMK_NUMBER(extr1_height, 186, 2),
+    QMK_NUMBER(extr1_size, 188, 2),
+    QMK_NUMBER(extr1_1stline, 190, 4),
+    QMK_NUMBER(extr1_actLine, 194, 4),
+    QMK_NUMBER(extr1_actCpte, 198, 2),
+    QMK_NUMBER(extr2_top, 200, 2),
+    QMK_NUMBER(extr2_left, 202, 2),
+    QMK_NUMBER(extr2_height, 204, 2),
+    QMK_NUMBER(extr2_size, 206, 2),
+    QMK_NUMBER(extr2_1stline, 208, 4),
+    QMK_NUMBER(extr2_actLine, 212, 4),
+    QMK_NUMBER(extr2_actCpte, 216, 2),
+    QMK_NUMBER(search_top, 218, 2),
+    QMK_NUMBER(search_left, 220, 2),
+    QMK_NUMBER(search_height, 222, 2),
+    QMK_NUMBER(search_size, 224, 2),
+    QMK_NUMBER(currencies_top, 236, 2),
+    QMK_NUMBER(currencies_left, 238, 2),
+    QMK_NUMBER(currencies_height, 240, 2),
+    QMK_NUMBER(curr_Size, 242, 2),
+    QMK_NUMBER(currencies_1stline, 244, 2),
+    QMK_NUMBER(currencies_actLine, 246, 2),
+    QMK_NUMBER(nbModifications, 467, 2),
+};
+#undef QMK_NUMBER
+
+struct FlagField {
+    size_t offset;
+    bool VLQmkaProVersion::*field;
+};
+const FlagField kFlagFields[] = {
+    {6, &VLQmkaProVersion::coded},          {7, &VLQmkaProVersion::untilLine},
+    {71, &VLQmkaProVersion::accountsAlpha}, {74, &VLQmkaProVersion::docOpenFlag},
+    {79, &VLQmkaProVersion::change},        {80, &VLQmkaProVersion::changePropose},
+    {81, &VLQmkaProVersion::ignoreChange},  {82, &VLQmkaProVersion::ignoreTVA},
+    {83, &VLQmkaProVersion::TVA},           {86, &VLQmkaProVersion::notSharedDoc},
+    {87, &VLQmkaProVersion::showBCLT},      {456, &VLQmkaProVersion::merloFont},
+};
+
+TEST_F(HeaderWriterTest, EveryFieldLandsInItsOwnBytes) {
+    h = VLQmkaProVersion();
+    test::Bytes want(512);
+    want.be16(0, 6200).be16(77, 31); // the version word and the currency count
+
+    // A value of its own for every number, with bytes that differ from field to field and
+    // high bits that only the narrowing drops.
+    for (size_t i = 0; i < std::size(kNumberFields); ++i) {
+        const NumberField& f = kNumberFields[i];
+        const auto n = static_cast<int64_t>(i + 1);
+        const int64_t stored =
+            f.set(h, 0x7E00000000000000LL | n << 24 | (n + 0x40) << 16 | (n + 0x80) << 8 | n);
+        for (int b = 0; b < f.width; ++b)
+            want.u8(f.offset + b, static_cast<uint8_t>(stored >> (8 * (f.width - 1 - b))));
+    }
+    const char* signs = ",.#~/";
+    String* signFields[] = {&h.decPtSign, &h.thSepSign, &h.int0Sign, &h.frac0Sign, &h.dtSepSign};
+    for (int i = 0; i < 5; ++i) {
+        *signFields[i] = String(std::string(1, signs[i]), TextEncoding::MacRoman);
+        want.u8(16 + 2 * i, static_cast<uint8_t>(signs[i]));
+    }
+    h.titre = String("Grand livre 2024", TextEncoding::MacRoman);
+    want.pstr(26, "Grand livre 2024");
+    h.docColor = String("&h00112233", TextEncoding::MacRoman);
+    want.raw(88, "&h00112233");
+    h.printTitle = String("Impression du grand livre", TextEncoding::MacRoman);
+    want.pstr(380, "Impression du grand livre");
+    h.lastBackup = String("240615", TextEncoding::MacRoman);
+    want.pstr(460, "240615");
+    for (int i = 0; i < 11; ++i) // the eleventh is not written
+        h.wOrdre.push_back(0x0A00 + 17 * i);
+    for (int i = 0; i < 10; ++i)
+        want.be16(254 + 2 * i, static_cast<uint16_t>(0x0A00 + 17 * i));
+
+    // Flag j is True in pass k when bit k of j + 1 is set: any two flags differ in some pass.
+    for (int pass = 0; pass < 4; ++pass) {
+        SCOPED_TRACE("flag pass " + std::to_string(pass));
+        for (size_t j = 0; j < std::size(kFlagFields); ++j) {
+            const bool on = ((j + 1) >> pass) & 1;
+            h.*kFlagFields[j].field = on;
+            want.u8(kFlagFields[j].offset, on ? 1 : 0);
+        }
+        const std::string got = header();
+        for (const NumberField& f : kNumberFields)
+            EXPECT_EQ(got.substr(f.offset, f.width), want.str().substr(f.offset, f.width))
+                << f.name << " at " << f.offset;
+        for (size_t i = 0; i < 512; ++i)
+            ASSERT_EQ(static_cast<uint8_t>(got[i]), static_cast<uint8_t>(want.str()[i]))
+                << "byte " << i;
+    }
+}
+
 TEST_F(HeaderWriterTest, OrderListIsWrittenAsTenEntries) {
     h.wOrdre = {5, 7, 9};
     std::string got = header();
