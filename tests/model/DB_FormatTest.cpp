@@ -31,10 +31,10 @@ TEST(DB_FormatTest, CurrencyBigEndianImage) {
     c.flag2 = false;
     std::string expected = std::string("\0\0\0\x01\0\x02", 6) + std::string(7, '\0') + "\x03" +
                            std::string(7, '\0') + "\x04" + std::string("\x01\0", 2);
-    EXPECT_EQ(c.StringValue(false), expected);
-    EXPECT_EQ(c.StringValue(false), expected); // the record is left in host order
-    EXPECT_EQ(c.wide1, 3);
-    EXPECT_EQ(c.StringValue(true).substr(0, 4), std::string("\x01\0\0\0", 4));
+    // Taken from a const record: an image never leaves the record swapped.
+    const CatRec& held = c;
+    EXPECT_EQ(held.StringValue(false), expected);
+    EXPECT_EQ(held.StringValue(true).substr(0, 4), std::string("\x01\0\0\0", 4));
 }
 
 TEST(DB_FormatTest, NewRecordsAreAllZeroInBothOrders) {
@@ -98,10 +98,12 @@ TEST(DB_FormatTest, AccountImageSwapsOnlyItsNumbers) {
                                 "Caisse");
     EXPECT_EQ(be.substr(58, 4), "ABCD");
     EXPECT_EQ(be.substr(92, 4), std::string("\x30\x06\x31\x07", 4)); // boucl(3) at 92..95
-    CptRecord twice = c;
-    twice.EndianSwap();
-    twice.EndianSwap();
-    EXPECT_EQ(twice.StringValue(true), le);
+    // Swapped in place, the record holds its big-endian image; swapped again, its own.
+    CptRecord swapped = c;
+    swapped.EndianSwap();
+    EXPECT_EQ(swapped.StringValue(true), be);
+    swapped.EndianSwap();
+    EXPECT_EQ(swapped.StringValue(true), le);
 }
 
 TEST(DB_FormatTest, JournalImageKeepsTextsFlagsAndSpare) {
@@ -128,15 +130,24 @@ TEST(DB_FormatTest, JournalImageKeepsTextsFlagsAndSpare) {
     EXPECT_EQ(be.substr(104, 4), std::string("\0\0\0\x09", 4));
 }
 
-TEST(DB_FormatTest, ListInformationRoundTripsThroughItsImage) {
+TEST(DB_FormatTest, ListInformationAndClosingPairsLoadFromBigEndianImages) {
     EnrListRec r;
     r.long1 = 1;
     r.long2 = -1;
     r.long3 = 0x7FFFFFFF;
     r.long4 = -32768;
+    const std::string image("\0\0\0\x01"
+                            "\xFF\xFF\xFF\xFF"
+                            "\x7F\xFF\xFF\xFF"
+                            "\xFF\xFF\x80\0",
+                            16);
+    EXPECT_EQ(r.StringValue(false), image);
     EnrListRec back;
-    back.StringValue(false, r.StringValue(false));
-    EXPECT_EQ(back.StringValue(true), r.StringValue(true));
+    back.StringValue(false, image);
+    EXPECT_EQ(back.long1, 1);
+    EXPECT_EQ(back.long2, -1);
+    EXPECT_EQ(back.long3, 0x7FFFFFFF);
+    EXPECT_EQ(back.long4, -32768);
     BouclPlanRecord b;
     b.StringValue(false, std::string("\xFF\xFE\x00\x05", 4));
     EXPECT_EQ(b.short1, -2);
