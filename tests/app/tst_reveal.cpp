@@ -116,19 +116,42 @@ class TestReveal : public QObject {
         QFile::remove(osascript_ + ".args");
     }
 
-    void commandTextIsTheThreePieces() {
-        QCOMPARE(QString(Reveal::kCommandFirst).size(), 51);
-        QCOMPARE(QString(Reveal::kCommandLast).size(), 45);
-        QCOMPARE(Reveal::commandText("/Users/anne/Compta 2021.qmkp"),
-                 QString("osascript -e 'Tell application \"Finder\" to reveal "
-                         "\"/Users/anne/Compta 2021.qmkp\"' -e 'Tell application \"Finder\" to "
-                         "activate'"));
-        // The path goes in as it is, whatever it holds.
-        for (const QString& name : kAwkwardNames) {
-            const QString path = "/Users/anne/" + name;
-            QCOMPARE(Reveal::commandText(path),
-                     Reveal::kCommandFirst + path + Reveal::kCommandLast);
-        }
+    void commandTextHoldsThePathAsItIs_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain")
+            << "/Users/anne/Compta 2021.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/Compta "
+               "2021.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("parentheses")
+            << "/Users/anne/Compta 2021 (copie).qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/Compta 2021 "
+               "(copie).qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("double quotes")
+            << "/Users/anne/Le \"grand\" livre.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/Le \"grand\" "
+               "livre.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("apostrophes")
+            << "/Users/anne/L'exercice d'Anne.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/L'exercice "
+               "d'Anne.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("backslash")
+            << "/Users/anne/back\\slash.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal "
+               "\"/Users/anne/back\\slash.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("shell syntax")
+            << "/Users/anne/$(touch pwned)`touch pwned`.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/$(touch "
+               "pwned)`touch pwned`.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+        QTest::newRow("accents")
+            << "/Users/anne/Société générale.qmkp"
+            << "osascript -e 'Tell application \"Finder\" to reveal \"/Users/anne/Société "
+               "générale.qmkp\"' -e 'Tell application \"Finder\" to activate'";
+    }
+    void commandTextHoldsThePathAsItIs() {
+        QFETCH(QString, path);
+        QFETCH(QString, text);
+        QCOMPARE(Reveal::commandText(path), text);
     }
 
     void osascriptArgumentsEscapeThePath_data() {
