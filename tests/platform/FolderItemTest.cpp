@@ -31,7 +31,9 @@ TEST(FolderItemTest, TypeAndCreatorLiveInTheFinderInfoAttribute) {
     TempDir dir;
     auto p = dir.write("doc", "data");
     if (!xattrsWork(p))
-        GTEST_SKIP() << "the test folder's file system refuses user extended attributes";
+        GTEST_SKIP() << dir.path()
+                     << " keeps no user extended attributes, so no type and creator codes; "
+                        "set QMK_TEST_TMPDIR to a folder that does";
     FolderItem f(p);
     EXPECT_EQ(f.MacType(), "");
     EXPECT_EQ(f.MacCreator(), "");

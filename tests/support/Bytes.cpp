@@ -18,7 +18,12 @@ uint64_t beAt(std::string_view image, size_t off, int n) {
 TempDir::TempDir() {
     // Under the build tree by default: /tmp may be a file system without user xattrs.
     const char* base = std::getenv("QMK_TEST_TMPDIR");
+#ifdef QMK_TEST_SCRATCH_DIR
+    std::filesystem::path root = base ? base : QMK_TEST_SCRATCH_DIR;
+    std::filesystem::create_directories(root);
+#else
     std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+#endif
     std::string tmpl = (root / "qmk-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
         throw std::runtime_error("mkdtemp failed");

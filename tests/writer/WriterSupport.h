@@ -26,8 +26,9 @@ bool supportsCodes(const std::filesystem::path& folder);
 #define QMK_REQUIRE_CODES(folder)                                                                  \
     do {                                                                                           \
         if (!::qmk::test::supportsCodes(folder))                                                   \
-            GTEST_SKIP() << "this file system keeps no user extended attributes; set "             \
-                            "QMK_TEST_TMPDIR to a folder that does";                               \
+            GTEST_SKIP() << (folder)                                                               \
+                         << " keeps no user extended attributes, so no type and creator codes; "   \
+                            "set QMK_TEST_TMPDIR to a folder that does";                           \
     } while (0)
 
 // A scratch folder with one source document, the conversion state pointed at
