@@ -1,9 +1,5 @@
 #include "app/ConvertThread.h"
 
-#include "conversion/Conversion.h"
-#include "model/Globals.h"
-#include "platform/Errors.h"
-
 #include <QDeadlineTimer>
 #include <QTimer>
 
@@ -23,8 +19,8 @@ class ShortenedPacer : public RealPacer {
 
 } // namespace
 
-ConvertThread::ConvertThread(ConversionState& state, QTimer& convertTimer, QObject* parent)
-    : QThread(parent), state_(state), timer_(convertTimer), body_(convertThread_Run) {
+ConvertThread::ConvertThread(ConversionHandoff& state, QTimer& convertTimer, QObject* parent)
+    : QThread(parent), state_(state), timer_(convertTimer), step_(conversion) {
     setObjectName("convertThread");
 }
 
@@ -58,20 +54,8 @@ void ConvertThread::switchTimerOn() {
 
 void ConvertThread::run() {
     ScopedPacer installed(*pacer_);
-    // Nothing may escape the worker's top: a failure is filed for the file and the
-    // batch goes on; a stop for quitting leaves the state as it is.
-    auto fail = [this](const std::string& cause) {
-        state_.refuse(Globals::kConversionFailed() + cause, Globals::kAppTitle);
-        state_.converted = true;
-    };
-    try {
-        body_(state_, [this] { switchTimerOn(); });
-    } catch (const ConversionCancelled&) {
-    } catch (const std::exception& e) {
-        fail(e.what());
-    } catch (...) {
-        fail("erreur inconnue");
-    }
+    convertThread_Run(
+        state_, [this] { switchTimerOn(); }, step_);
 }
 
 } // namespace qmk

@@ -2,7 +2,7 @@
 // own, with a pacer that sleeps for real and that quitting can stop.
 #pragma once
 
-#include "model/ConversionState.h"
+#include "conversion/Conversion.h"
 #include "platform/Worker.h"
 
 #include <QThread>
@@ -17,12 +17,9 @@ namespace qmk {
 class ConvertThread : public QThread {
     Q_OBJECT
   public:
-    // The worker body; the second argument switches the interface timer on.
-    using Body = std::function<void(ConversionState&, const std::function<void()>&)>;
-
     // `convertTimer` lives on the interface thread; the body's request to switch it
     // on is carried there, queued.
-    ConvertThread(ConversionState& state, QTimer& convertTimer, QObject* parent = nullptr);
+    ConvertThread(ConversionHandoff& state, QTimer& convertTimer, QObject* parent = nullptr);
     // Stops the worker and waits for it.
     ~ConvertThread() override;
 
@@ -37,8 +34,9 @@ class ConvertThread : public QThread {
     bool stop(int graceMs = -1);
     bool stopped() const { return stopped_; }
 
-    // Tests put a body of their own in place of the conversion.
-    void setBody(Body body) { body_ = std::move(body); }
+    // Tests put a step of their own in place of the conversion; the body around it
+    // (busy flag, timer, failures filed) stays the real one.
+    void setBody(ConversionStep step) { step_ = std::move(step); }
     // Tests shorten the worker's pauses: from the next Run on, each lasts
     // ms / divisor (1 keeps them real).
     void setPauseDivisor(int divisor) { pauseDivisor_ = divisor < 1 ? 1 : divisor; }
@@ -49,9 +47,9 @@ class ConvertThread : public QThread {
   private:
     void switchTimerOn();
 
-    ConversionState& state_;
+    ConversionHandoff& state_;
     QTimer& timer_;
-    Body body_;
+    ConversionStep step_;
     std::unique_ptr<RealPacer> pacer_;
     bool stopped_ = false;
     int pauseDivisor_ = 1;

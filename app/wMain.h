@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/wQueue.h"
-#include "model/ConversionState.h"
+#include "model/ConversionHandoff.h"
 
 #include <QList>
 #include <QPointer>
@@ -38,8 +38,8 @@ class wMain : public QWidget {
     wMain();
     ~wMain() override;
 
-    // The conversion fields, shared with the reader, the writer and the worker.
-    ConversionState& state() { return state_; }
+    // The hand-off with the worker: current file, texts, message, busy flag.
+    ConversionHandoff& state() { return state_; }
 
     // The queue panel of the running batch, or none; set by the file intake,
     // cleared by EndConversion (the panel itself closes and goes after its slide-in).
@@ -143,7 +143,7 @@ class wMain : public QWidget {
     void CreateControls();
     void Event_Open();
 
-    ConversionState state_;
+    ConversionHandoff state_;
     QWidget* content_ = nullptr;
     AnimationView* ccConvert_ = nullptr;
     StatusRect* statusRec_ = nullptr;

@@ -96,7 +96,7 @@ void Convert(benchmark::State& state) {
     const fs::path out = scratch() / ("ledger" + std::to_string(n) + ".qmkp");
     qmk::InstantPacer pacer;
     qmk::ScopedPacer scoped(pacer);
-    qmk::ConversionState s;
+    qmk::ConversionHandoff s;
     for (auto _ : state) {
         s.setFileToConvert(qmk::FolderItem(src));
         qmk::convertThread_Run(s, {});
@@ -123,15 +123,15 @@ void Save(benchmark::State& state) {
     const fs::path out = scratch() / ("saved" + std::to_string(n) + ".qmkp");
     qmk::InstantPacer pacer;
     qmk::ScopedPacer scoped(pacer);
-    qmk::ConversionState s;
-    s.setFileToConvert(qmk::FolderItem(src));
+    qmk::ConversionHandoff h;
+    qmk::ConversionDocument s{qmk::FolderItem(src)};
     s.fileBS = qmk::BinaryStream::Open(qmk::FolderItem(src));
     s.qmkaVrs = std::make_unique<qmk::VLQmkaProVersion>();
     qmk::ResetQmkaVersion(s);
     s.version = s.fileBS->ReadInt16();
-    qmk::ReadQuillmarkXDoc(s);
+    qmk::ReadQuillmarkXDoc(s, h);
     for (auto _ : state) {
-        qmk::save(s);
+        qmk::save(s, h);
         state.PauseTiming();
         fs::remove(out);
         state.ResumeTiming();

@@ -22,100 +22,92 @@ bool isOneOf(int64_t v, std::initializer_list<int64_t> values) {
     return false;
 }
 
-void saveSteps(ConversionState& s) {
-    save(s);
+void saveSteps(ConversionDocument& d, ConversionHandoff& h) {
+    save(d, h);
     Pause(kSavePauseMs);
-    s.newStatus(Globals::kConverted());
+    h.newStatus(Globals::kConverted());
     Pause(kSavePauseMs);
-    if (s.fileBS)
-        s.fileBS->Close();
-    s.qmkaVrs.reset();
-    s.setTitle(Globals::kAppTitle);
+    if (d.fileBS)
+        d.fileBS->Close();
+    d.qmkaVrs.reset();
+    h.setTitle(Globals::kAppTitle);
 }
 
-// The cause of a failure that did not come with a French text of its own.
-std::string frenchCause(const std::exception& e) {
-    if (dynamic_cast<const std::bad_alloc*>(&e))
-        return "mémoire insuffisante";
-    return std::string("erreur interne (") + e.what() + ")";
-}
-
-void fail(ConversionState& s, const std::string& cause) {
-    // Release the source (or the abandoned output) at once; the header goes too.
-    s.fileBS.reset();
-    s.qmkaVrs.reset();
-    s.refuse(Globals::kConversionFailed() + cause, Globals::kAppTitle);
+void fail(ConversionHandoff& h, const std::string& cause) {
+    h.refuse(Globals::kConversionFailed() + cause, Globals::kAppTitle);
 }
 
 } // namespace
 
-void conversion(ConversionState& s) {
-    // Every file starts from empty records, whatever the previous file held.
-    s.ResetRecords();
+void conversion(ConversionDocument& d, ConversionHandoff& h) {
+    d.fileBS = BinaryStream::Open(d.fileToConvert);
+    d.qmkaVrs = std::make_unique<VLQmkaProVersion>();
+    ResetQmkaVersion(d);
+    d.version = d.fileBS->ReadInt16();
 
-    const auto file = s.fileToConvert();
-    if (!file)
-        throw ConversionError("aucun fichier à convertir");
-    s.fileBS = BinaryStream::Open(*file);
-    s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
-    ResetQmkaVersion(s);
-    s.version = s.fileBS->ReadInt16();
-
-    const int64_t v = s.version;
+    const int64_t v = d.version;
     if (isOneOf(v, {6200, 6201, 6205})) {
-        s.refuse(Globals::kVersionPro(), Globals::kAppTitle);
+        h.refuse(Globals::kVersionPro(), Globals::kAppTitle);
         return;
     }
     if (isOneOf(v, {4000, 4001, 4005}))
-        ReadQuillmarkXDoc(s);
+        ReadQuillmarkXDoc(d, h);
     else if (isOneOf(v, {3200, 3201, 3205}))
-        ReadQuillmark32Doc(s);
+        ReadQuillmark32Doc(d, h);
     else if (v == 3206)
-        QM32ProreadQmkaVrs(s);
+        QM32ProreadQmkaVrs(h);
     else if (v == 1)
-        QMClassicreadQmkaVrs(s);
+        QMClassicreadQmkaVrs(h);
     else if (isOneOf(v, {3000, 3005}))
-        QM30readQmkaVrs(s);
+        QM30readQmkaVrs(h);
     else if (v == 2000)
-        QM21readQmkaVrs(s);
+        QM21readQmkaVrs(h);
     else if (v == 1900)
-        QM19readQmkaVrs(s);
+        QM19readQmkaVrs(h);
     else {
         // Fetched once, and only here; compared exactly, letter case included.
-        const std::string creator = file->MacCreator();
+        const std::string creator = d.fileToConvert.MacCreator();
         if (creator == "QMKX" || creator == "QMK5" || creator == "QMKG") {
-            ReadQuillmarkXDoc(s);
+            ReadQuillmarkXDoc(d, h);
         } else if (creator != "QMKA") {
-            s.refuse(Globals::kUnknownFileType() + " (v. " + std::to_string(v) + ")",
+            h.refuse(Globals::kUnknownFileType() + " (v. " + std::to_string(v) + ")",
                      Globals::kAppTitle);
             return;
         }
     }
-    saveSteps(s);
+    saveSteps(d, h);
 }
 
-void convertThread_Run(ConversionState& s, const std::function<void()>& startTimer) {
+void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startTimer,
+                       const ConversionStep& step) {
     // Test and clear in one step: a second start never runs a second body.
-    bool idle = true;
-    if (!s.converted.compare_exchange_strong(idle, false))
+    auto run = h.beginBody();
+    if (!run)
         return;
     if (startTimer)
         startTimer();
+    // Nothing may escape the worker's top: a failure is filed for the file and
+    // the batch goes on.
     try {
-        conversion(s);
+        if (!run->file())
+            throw ConversionError("aucun fichier à convertir");
+        // The document lives for this run only; the source (or an abandoned
+        // output) is released with it however the run ends.
+        ConversionDocument d(*run->file());
+        step(d, h);
     } catch (const ConversionCancelled&) {
         // The program quits: no message, and the batch must not go on.
-        s.fileBS.reset();
-        s.qmkaVrs.reset();
         return;
     } catch (const ConversionError& e) {
-        fail(s, e.what());
+        fail(h, e.what());
+    } catch (const std::bad_alloc&) {
+        fail(h, "mémoire insuffisante");
     } catch (const std::exception& e) {
-        fail(s, frenchCause(e));
+        fail(h, std::string("erreur interne (") + e.what() + ")");
     } catch (...) {
-        fail(s, "erreur inconnue");
+        fail(h, "erreur inconnue");
     }
-    s.converted = true;
+    run->finish();
 }
 
 } // namespace qmk

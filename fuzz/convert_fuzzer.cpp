@@ -42,7 +42,7 @@ void convertOnce(const std::string& bytes, const std::string& creator) {
 
     qmk::InstantPacer pacer;
     qmk::ScopedPacer scoped(pacer);
-    qmk::ConversionState s;
+    qmk::ConversionHandoff s;
     s.setFileToConvert(file);
     qmk::convertThread_Run(s, {});
 

@@ -5,47 +5,35 @@
 #include "platform/Worker.h"
 #include "reader/Reader.h"
 
-#include <string>
-
 namespace qmk {
 
-namespace {
-
-// A journal count read as negative (a header value of 32768 or more) would size
-// the Plus / X journal below nothing and give the Pro header a count of four
-// billion records: the file is refused before any other phase runs.
-void refuseNegativeEntryCount(const VLQmkaProVersion& h) {
-    if (h.maxEcrCount < 0)
-        throw ConversionError(Globals::kNegativeEcrCount() + std::to_string(h.maxEcrCount));
-}
-
-} // namespace
-
-void ReadQuillmarkXDoc(ConversionState& s) {
-    s.setTitle("Conversion depuis Quillmark Plus / Quillmark X");
+void ReadQuillmarkXDoc(ConversionDocument& s, StatusPoster& post) {
+    post.setTitle("Conversion depuis Quillmark Plus / Quillmark X");
     VLQmkaProVersion& h = s.header();
     h.version = static_cast<int16_t>(Globals::getDBVersion(s.version == 4001));
-    QMXreadQmkaVrs(s);
-    refuseNegativeEntryCount(h);
+    QMXreadQmkaVrs(s, post);
+    // A negative count refuses the file before any other phase runs.
+    const EntryCount entries(h.maxEcrCount);
     Pause(250);
-    ReadCurrencies(s);
+    ReadCurrencies(s, post);
     Pause(250);
-    QMXReadAccess(s);
+    QMXReadAccess(s, post);
     Pause(250);
-    QMXReadAccounts(s);
+    QMXReadAccounts(s, post);
     Pause(300);
-    QMXReadEcr(s, h.maxEcrCount);
+    QMXReadEcr(s, post, entries);
     Pause(500);
 }
 
-void ReadQuillmark32Doc(ConversionState& s) {
-    s.setTitle("Conversion depuis Quillmark 3.2");
+void ReadQuillmark32Doc(ConversionDocument& s, StatusPoster& post) {
+    post.setTitle("Conversion depuis Quillmark 3.2");
     VLQmkaProVersion& h = s.header();
     h.version = static_cast<int16_t>(Globals::getDBVersion(s.version == 3201));
-    QM32readQmkaVrs(s);
-    refuseNegativeEntryCount(h);
+    QM32readQmkaVrs(s, post);
+    const EntryCount entries(h.maxEcrCount);
+    (void)entries; // only the refusal matters here: the 3.2 road reads no journal
     Pause(500);
-    ReadCurrencies(s);
+    ReadCurrencies(s, post);
     Pause(250);
 }
 

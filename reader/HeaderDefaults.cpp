@@ -6,7 +6,7 @@
 
 namespace qmk {
 
-void ResetQmkaVersion(ConversionState& s) {
+void ResetQmkaVersion(ConversionDocument& s) {
     VLQmkaProVersion& h = s.header();
 
     // Identity, capacity and number format.

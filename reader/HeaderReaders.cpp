@@ -59,8 +59,8 @@ void readHeadBlock(BinaryStream& in, VLQmkaProVersion& h) {
 
 } // namespace
 
-void QMXreadQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QMXreadQmkaVrs(ConversionDocument& s, StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
     BinaryStream& in = s.stream();
     VLQmkaProVersion& h = s.header();
 
@@ -185,8 +185,8 @@ void QMXreadQmkaVrs(ConversionState& s) {
     h.notSharedDoc = in.ReadBoolean();
 }
 
-void QM32readQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QM32readQmkaVrs(ConversionDocument& s, StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
     BinaryStream& in = s.stream();
     VLQmkaProVersion& h = s.header();
     readHeadBlock(in, h);
@@ -195,20 +195,20 @@ void QM32readQmkaVrs(ConversionState& s) {
 }
 
 // The older editions keep nothing the Pro header can use: the defaults stand.
-void QM32ProreadQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QM32ProreadQmkaVrs(StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
 }
-void QMClassicreadQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QMClassicreadQmkaVrs(StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
 }
-void QM30readQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QM30readQmkaVrs(StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
 }
-void QM21readQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QM21readQmkaVrs(StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
 }
-void QM19readQmkaVrs(ConversionState& s) {
-    s.newStatus(Globals::kStatusHeader());
+void QM19readQmkaVrs(StatusPoster& post) {
+    post.newStatus(Globals::kStatusHeader());
 }
 
 } // namespace qmk

@@ -1,33 +1,34 @@
-// The legacy document reader: operations on the conversion state that load a
-// Plus / X or 3.2 document into it. Worker thread only.
+// The legacy document reader: operations on the worker's document that load a
+// Plus / X or 3.2 document into it, posting their progress. Worker thread only.
 #pragma once
 
-#include "model/ConversionState.h"
+#include "model/ConversionDocument.h"
+#include "model/ConversionHandoff.h"
 
 #include <cstdint>
 
 namespace qmk {
 
 // Working defaults of a fresh header record.
-void ResetQmkaVersion(ConversionState& s);
+void ResetQmkaVersion(ConversionDocument& s);
 
 // Header readers.
-void QMXreadQmkaVrs(ConversionState& s);
-void QM32readQmkaVrs(ConversionState& s);
+void QMXreadQmkaVrs(ConversionDocument& s, StatusPoster& post);
+void QM32readQmkaVrs(ConversionDocument& s, StatusPoster& post);
 // Older editions: the header status only.
-void QM32ProreadQmkaVrs(ConversionState& s);
-void QMClassicreadQmkaVrs(ConversionState& s);
-void QM30readQmkaVrs(ConversionState& s);
-void QM21readQmkaVrs(ConversionState& s);
-void QM19readQmkaVrs(ConversionState& s);
+void QM32ProreadQmkaVrs(StatusPoster& post);
+void QMClassicreadQmkaVrs(StatusPoster& post);
+void QM30readQmkaVrs(StatusPoster& post);
+void QM21readQmkaVrs(StatusPoster& post);
+void QM19readQmkaVrs(StatusPoster& post);
 
 // Record regions.
-void ReadCurrencies(ConversionState& s);
-void QMXReadAccess(ConversionState& s);
-void QMXReadAccounts(ConversionState& s);
-void initAccounts(ConversionState& s);
-void QMXReadEcr(ConversionState& s, int64_t n);
-void initEcr(ConversionState& s, int64_t n);
+void ReadCurrencies(ConversionDocument& s, StatusPoster& post);
+void QMXReadAccess(ConversionDocument& s, StatusPoster& post);
+void QMXReadAccounts(ConversionDocument& s, StatusPoster& post);
+void initAccounts(ConversionDocument& s);
+void QMXReadEcr(ConversionDocument& s, StatusPoster& post, EntryCount n);
+void initEcr(ConversionDocument& s, EntryCount n);
 
 // The values the two initialisers give one record, in place; the record's other
 // fields keep what they hold. The writer uses them for regions no reader filled.
@@ -35,7 +36,7 @@ void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i);       // free slot 
 void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n); // entry i of 1..n
 
 // Edition drivers.
-void ReadQuillmarkXDoc(ConversionState& s);
-void ReadQuillmark32Doc(ConversionState& s);
+void ReadQuillmarkXDoc(ConversionDocument& s, StatusPoster& post);
+void ReadQuillmark32Doc(ConversionDocument& s, StatusPoster& post);
 
 } // namespace qmk

@@ -30,13 +30,6 @@ constexpr int64_t kJournalInfoAt = 129676;
 constexpr int64_t kJournalAt = 129692;
 constexpr size_t kEntrySize = 82;
 
-// A count that would size the journal below nothing is refused before anything
-// is sized, read or written.
-void requireEntryCount(int64_t n) {
-    if (n < 0)
-        throw ConversionError(Globals::kNegativeEcrCount() + std::to_string(n));
-}
-
 void readListInfo(BinaryStream& in, int64_t at, DB_Format::EnrListRec& info) {
     in.SetPosition(at);
     info.long1 = in.ReadInt16();
@@ -47,8 +40,8 @@ void readListInfo(BinaryStream& in, int64_t at, DB_Format::EnrListRec& info) {
 
 } // namespace
 
-void ReadCurrencies(ConversionState& s) {
-    s.newStatus(Globals::kStatusCurrencies());
+void ReadCurrencies(ConversionDocument& s, StatusPoster& post) {
+    post.newStatus(Globals::kStatusCurrencies());
     BinaryStream& in = s.stream();
     in.SetPosition(kCurrenciesAt);
     for (size_t i = 1; i < s.currencies.size(); ++i) {
@@ -63,8 +56,8 @@ void ReadCurrencies(ConversionState& s) {
     }
 }
 
-void QMXReadAccess(ConversionState& s) {
-    s.newStatus(Globals::kStatusAccess());
+void QMXReadAccess(ConversionDocument& s, StatusPoster& post) {
+    post.newStatus(Globals::kStatusAccess());
     BinaryStream& in = s.stream();
     if (s.acces.size() < kAccessCount)
         s.acces.resize(kAccessCount);
@@ -86,7 +79,7 @@ void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i) {
     r.CAT = "    ";
 }
 
-void initAccounts(ConversionState& s) {
+void initAccounts(ConversionDocument& s) {
     s.accounts.resize(kAccountBound + 1);
     for (int i = 1; i <= kLastFreeAccount; ++i) {
         setFreeAccountSlot(s.accounts[i], i);
@@ -94,8 +87,8 @@ void initAccounts(ConversionState& s) {
     }
 }
 
-void QMXReadAccounts(ConversionState& s) {
-    s.newStatus(Globals::kStatusAccounts());
+void QMXReadAccounts(ConversionDocument& s, StatusPoster& post) {
+    post.newStatus(Globals::kStatusAccounts());
     BinaryStream& in = s.stream();
     initAccounts(s);
     readListInfo(in, kAccountInfoAt, s.cptInfo);
@@ -151,8 +144,7 @@ void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n) {
     r.flag3 = false;
 }
 
-void initEcr(ConversionState& s, int64_t n) {
-    requireEntryCount(n);
+void initEcr(ConversionDocument& s, EntryCount n) {
     const int32_t bound = static_cast<int32_t>(n);
     s.ecritures.resize(static_cast<size_t>(bound) + 1);
     for (int32_t i = 1; i <= bound; ++i) {
@@ -161,9 +153,8 @@ void initEcr(ConversionState& s, int64_t n) {
     }
 }
 
-void QMXReadEcr(ConversionState& s, int64_t n) {
-    requireEntryCount(n);
-    s.newStatus(Globals::kStatusEcr());
+void QMXReadEcr(ConversionDocument& s, StatusPoster& post, EntryCount n) {
+    post.newStatus(Globals::kStatusEcr());
     BinaryStream& in = s.stream();
     initEcr(s, n);
     readListInfo(in, kJournalInfoAt, s.ecrInfo);

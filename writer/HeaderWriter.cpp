@@ -49,7 +49,7 @@ uint8_t low8(int64_t v) {
 
 } // namespace
 
-void saveQmkaVrs(ConversionState& s, BinaryStream& out) {
+void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     const VLQmkaProVersion& h = s.header();
 
     out.SetPosition(0);

@@ -40,7 +40,7 @@ template <typename Rec> MemoryBlock imageOf(const Rec& r) {
 
 } // namespace
 
-void saveCurrencies(ConversionState& s) {
+void saveCurrencies(ConversionDocument& s) {
     s.stream().SetPosition(kCurrencyStart);
     for (size_t i = 1; i <= kCurrencyLast; ++i) {
         const CatRec blank;
@@ -55,7 +55,7 @@ void saveCurrencies(ConversionState& s) {
     }
 }
 
-void saveAccess(ConversionState& s) {
+void saveAccess(ConversionDocument& s) {
     s.stream().SetPosition(kAccessStart);
     for (size_t i = 0; i <= kAccessLast; ++i) {
         const DB_Format::AccessRec rec = i < s.acces.size() ? s.acces[i] : DB_Format::AccessRec{};
@@ -64,7 +64,7 @@ void saveAccess(ConversionState& s) {
     }
 }
 
-void saveAccounts(ConversionState& s) {
+void saveAccounts(ConversionDocument& s) {
     s.stream().SetPosition(kAccountInfoStart);
     SaveBlock(s, imageOf(s.cptInfo));
     for (size_t k = 0; k <= kAccountLast; ++k) {
@@ -76,9 +76,11 @@ void saveAccounts(ConversionState& s) {
     }
 }
 
-void saveEcr(ConversionState& s) {
+void saveEcr(ConversionDocument& s) {
     const VLQmkaProVersion& h = s.header();
     s.stream().SetPosition(kJournalInfoStart);
+    // A failed write throws before SaveBlock returns, so this never stops the
+    // journal; it stays because the format's writer tests that one code.
     if (SaveBlock(s, imageOf(s.ecrInfo)) != 0)
         return;
     for (int64_t i = 1; i <= h.maxEcrCount; ++i) {

@@ -108,26 +108,21 @@ std::string NameWithoutExtension(const FolderItem& f) {
     return name.substr(0, dot);
 }
 
-int64_t SaveBlock(ConversionState& s, const MemoryBlock& block) {
+int64_t SaveBlock(ConversionDocument& s, const MemoryBlock& block) {
     BinaryStream& out = s.stream();
     out.Write(block.bytes());
     out.Flush();
     return out.LastErrorCode();
 }
 
-void save(ConversionState& s) {
-    s.newStatus(Globals::kStatusSave());
+void save(ConversionDocument& s, ConversionHandoff& h) {
+    h.newStatus(Globals::kStatusSave());
 
-    const auto source = s.fileToConvert();
-    if (!source)
-        throw ConversionError("aucun fichier à convertir");
-    // A negative count would give a header announcing some four billion entries.
-    if (s.header().maxEcrCount < 0)
-        throw ConversionError(Globals::kNegativeEcrCount() +
-                              std::to_string(s.header().maxEcrCount));
-
-    const std::string base = NameWithoutExtension(*source);
-    const FolderItem folder = GetFolderItem(source->Parent().AbsolutePath());
+    // The file the run started with, whatever the interface has done since.
+    const FolderItem& source = s.fileToConvert;
+    s.header(); // a document without a header record makes no file at all
+    const std::string base = NameWithoutExtension(source);
+    const FolderItem folder = GetFolderItem(source.Parent().AbsolutePath());
     NameChooser names(folder, base);
     FolderItem target = names.firstFree(names.first());
 
@@ -162,7 +157,7 @@ void save(ConversionState& s) {
         throw;
     }
     syncFolder(folder);
-    s.setNewFile(target);
+    h.setNewFile(target);
 }
 
 namespace VLQmka {

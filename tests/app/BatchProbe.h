@@ -72,7 +72,7 @@ inline QStringList namesIn(const QString& folder) {
 // Converts the sources one after the other on one state, on this thread and without
 // pauses: what the program must write, byte for byte.
 inline void convertHeadless(const QStringList& sources) {
-    ConversionState s;
+    ConversionHandoff s;
     InstantPacer pacer;
     ScopedPacer installed(pacer);
     for (const QString& src : sources) {

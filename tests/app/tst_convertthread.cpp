@@ -1,5 +1,6 @@
 // The worker thread object: its own thread, a real pacer, the timer switched on on the
-// interface thread, failures caught at its top, and the stop for quitting.
+// interface thread, failures caught at its top (by the core's worker body), and the
+// stop for quitting.
 #include "app/ConvertThread.h"
 #include "conversion/Conversion.h"
 #include "model/Globals.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <new>
 #include <stdexcept>
 
 using namespace qmk;
@@ -20,20 +22,19 @@ class ConvertThreadTest : public QObject {
 
   private slots:
     void bodyRunsOnItsOwnThreadAndSwitchesTheTimerOn() {
-        ConversionState s;
+        ConversionHandoff s;
+        s.setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
         QTimer timer;
         timer.setInterval(100);
         ConvertThread t(s, timer);
         std::atomic<Qt::HANDLE> bodyThread{nullptr};
-        std::atomic<bool> slept{false};
-        t.setBody([&](ConversionState& st, const std::function<void()>& on) {
+        std::atomic<bool> slept{false}, busy{false};
+        t.setBody([&](ConversionDocument& d, ConversionHandoff& st) {
             bodyThread = QThread::currentThreadId();
-            st.converted = false;
-            on();
+            busy = !st.converted.load() && d.fileToConvert.Name() == "Compta.qmx";
             Pause(5); // a real pacer is installed: this returns after sleeping
             YieldNow();
             slept = true;
-            st.converted = true;
         });
         t.Run();
         QTRY_VERIFY_WITH_TIMEOUT(slept.load(), 20000);
@@ -41,13 +42,15 @@ class ConvertThreadTest : public QObject {
         QVERIFY(bodyThread.load() != QThread::currentThreadId());
         QTRY_VERIFY_WITH_TIMEOUT(timer.isActive(), 20000);
         QCOMPARE(timer.thread(), QThread::currentThread());
+        QVERIFY(busy.load());
         QVERIFY(s.converted.load());
+        QVERIFY(s.errorMsg().empty());
     }
 
     // Whatever the conversion does with a state that has no current file, the
     // worker ends with the file finished and a French cause filed, never silently.
     void realBodyWithoutAFileEndsWithAMessage() {
-        ConversionState s;
+        ConversionHandoff s;
         QTimer timer;
         ConvertThread t(s, timer);
         t.Run();
@@ -60,20 +63,27 @@ class ConvertThreadTest : public QObject {
     void failuresAreCaughtAtTheTop_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("std exception") << 0 << "La conversion a échoué : disque plein";
-        QTest::newRow("anything else") << 1 << "La conversion a échoué : erreur inconnue";
+        QTest::newRow("French cause") << 0 << "La conversion a échoué : disque plein";
+        QTest::newRow("std exception")
+            << 1 << "La conversion a échoué : erreur interne (vector::reserve)";
+        QTest::newRow("out of memory") << 2 << "La conversion a échoué : mémoire insuffisante";
+        QTest::newRow("anything else") << 3 << "La conversion a échoué : erreur inconnue";
     }
     void failuresAreCaughtAtTheTop() {
         QFETCH(int, kind);
         QFETCH(QString, message);
-        ConversionState s;
+        ConversionHandoff s;
+        s.setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
         s.setTitle("Lecture de Compta.qmx");
         QTimer timer;
         ConvertThread t(s, timer);
-        t.setBody([kind](ConversionState& st, const std::function<void()>&) {
-            st.converted = false;
+        t.setBody([kind](ConversionDocument&, ConversionHandoff&) {
             if (kind == 0)
-                throw std::runtime_error("disque plein");
+                throw ConversionError("disque plein");
+            if (kind == 1)
+                throw std::length_error("vector::reserve");
+            if (kind == 2)
+                throw std::bad_alloc();
             throw 42;
         });
         t.Run();
@@ -85,11 +95,12 @@ class ConvertThreadTest : public QObject {
     }
 
     void runsAgainForTheNextFile() {
-        ConversionState s;
+        ConversionHandoff s;
+        s.setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
         QTimer timer;
         ConvertThread t(s, timer);
         std::atomic<int> runs{0};
-        t.setBody([&](ConversionState&, const std::function<void()>&) { ++runs; });
+        t.setBody([&](ConversionDocument&, ConversionHandoff&) { ++runs; });
         t.Run();
         QVERIFY(t.wait(20000));
         t.Run();
@@ -98,14 +109,14 @@ class ConvertThreadTest : public QObject {
     }
 
     void stopWakesAPausedWorker() {
-        ConversionState s;
+        ConversionHandoff s;
+        s.setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
         QTimer timer;
         ConvertThread t(s, timer);
         std::atomic<bool> started{false}, cancelled{false};
         std::atomic<int> runs{0};
-        t.setBody([&](ConversionState& st, const std::function<void()>&) {
+        t.setBody([&](ConversionDocument&, ConversionHandoff&) {
             ++runs;
-            st.converted = false;
             started = true;
             try {
                 Pause(600000);
@@ -133,11 +144,12 @@ class ConvertThreadTest : public QObject {
 
     // A worker that does not reach a pause does not hold the caller beyond the grace.
     void stopGivesUpAfterTheGrace() {
-        ConversionState s;
+        ConversionHandoff s;
+        s.setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
         QTimer timer;
         ConvertThread t(s, timer);
         std::atomic<bool> started{false}, release{false};
-        t.setBody([&](ConversionState&, const std::function<void()>&) {
+        t.setBody([&](ConversionDocument&, ConversionHandoff&) {
             started = true;
             while (!release.load())
                 QThread::usleep(100);
@@ -151,7 +163,7 @@ class ConvertThreadTest : public QObject {
     }
 
     void stopWithoutAWorkerIsImmediate() {
-        ConversionState s;
+        ConversionHandoff s;
         QTimer timer;
         ConvertThread t(s, timer);
         QVERIFY(t.stop(0));

@@ -30,18 +30,30 @@ class TestExamples : public QObject {
 
     QTemporaryDir dir_;
 
+    // The hand-off after one conversion, and the records its document was left with.
+    struct Converted : ConversionHandoff {
+        std::vector<DB_Format::CptRecord> accounts;
+        std::vector<DB_Format::EcrRecord> ecritures;
+    };
+
     // Converts a scratch copy of one example, headless and without pauses.
-    std::unique_ptr<ConversionState> convert(const QString& example) {
+    std::unique_ptr<Converted> convert(const QString& example) {
         const QString source =
             QFileInfo(QString(__FILE__)).dir().filePath("../../examples/" + example);
         const QString copy = dir_.filePath(example);
         if (!QFile::copy(source, copy))
             return nullptr;
-        auto s = std::make_unique<ConversionState>();
+        auto s = std::make_unique<Converted>();
         s->setFileToConvert(FolderItem(copy.toStdString()));
         InstantPacer pacer;
         ScopedPacer scoped(pacer);
-        convertThread_Run(*s, [] {});
+        convertThread_Run(
+            *s, [] {},
+            [&s](ConversionDocument& d, ConversionHandoff& h) {
+                conversion(d, h);
+                s->accounts = d.accounts;
+                s->ecritures = d.ecritures;
+            });
         return s;
     }
 

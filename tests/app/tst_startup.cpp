@@ -171,9 +171,8 @@ class StartupTest : public QObject {
     void quitMidConversionStopsTheWorker() {
         wMain w;
         std::atomic<bool> started{false}, cancelled{false};
-        w.convertThread()->setBody([&](ConversionState& s, const std::function<void()>& on) {
-            s.converted = false;
-            on();
+        w.state().setFileToConvert(FolderItem("/nowhere/Compta.qmx"));
+        w.convertThread()->setBody([&](ConversionDocument&, ConversionHandoff&) {
             started = true;
             try {
                 for (;;)

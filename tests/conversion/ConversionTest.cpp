@@ -31,7 +31,7 @@ size_t entryAt(int i) {
 // worker gives way; can stop the worker at a chosen yield, as quitting does.
 class TracePacer : public Pacer {
   public:
-    explicit TracePacer(const ConversionState& s) : s_(s) {}
+    explicit TracePacer(const ConversionHandoff& s) : s_(s) {}
     void Sleep(int ms) override {
         pauses.push_back(ms);
         note();
@@ -52,19 +52,32 @@ class TracePacer : public Pacer {
         if (seen.empty() || seen.back() != st)
             seen.push_back(st);
     }
-    const ConversionState& s_;
+    const ConversionHandoff& s_;
 };
 
 class ConversionTest : public test::DocFolderTest {
   protected:
-    TracePacer trace{s};
+    TracePacer trace{h};
     ScopedPacer tracing{trace};
     int timerStarts = 0;
+    // What the run's document held when its conversion returned.
+    struct Left {
+        bool header = false;
+        bool stream = false;
+        bool streamOpen = false;
+    } left;
 
-    void run() {
+    void run() { runOn(h); }
+    void runOn(ConversionHandoff& on) {
         trace.pauses.clear();
         trace.seen.clear();
-        convertThread_Run(s, [this] { ++timerStarts; });
+        left = {};
+        convertThread_Run(
+            on, [this] { ++timerStarts; },
+            [this](ConversionDocument& d, ConversionHandoff& hh) {
+                conversion(d, hh);
+                left = {d.qmkaVrs != nullptr, d.fileBS != nullptr, d.fileBS && d.fileBS->IsOpen()};
+            });
     }
 };
 
@@ -94,23 +107,24 @@ TEST_P(DispatchTest, EachVersionWordAndCreatorCodeTakesItsRoad) {
     run();
 
     EXPECT_EQ(timerStarts, 1);
-    EXPECT_TRUE(s.converted.load());
-    EXPECT_EQ(s.windowTitle(), G::kAppTitle);
+    EXPECT_TRUE(h.converted.load());
+    EXPECT_EQ(h.windowTitle(), G::kAppTitle);
     if (c.road == Road::Refused) {
         const std::string want = *c.refusal ? G::kUnknownFileType() + c.refusal : G::kVersionPro();
-        EXPECT_EQ(s.errorMsg(), want);
+        EXPECT_EQ(h.errorMsg(), want);
         EXPECT_EQ(names(), Names{"ledger.qmkx"});
         EXPECT_TRUE(trace.pauses.empty());
-        EXPECT_TRUE(s.qmkaVrs) << "a refusal keeps the header record";
+        EXPECT_TRUE(left.header) << "a refusal keeps the header record";
+        EXPECT_TRUE(left.streamOpen) << "and the open source";
         return;
     }
-    EXPECT_EQ(s.errorMsg(), "");
+    EXPECT_EQ(h.errorMsg(), "");
     ASSERT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
     const std::string out = read("ledger.qmkp");
-    EXPECT_EQ(s.status(), G::kConverted());
-    EXPECT_FALSE(s.qmkaVrs);
-    ASSERT_TRUE(s.fileBS);
-    EXPECT_FALSE(s.fileBS->IsOpen());
+    EXPECT_EQ(h.status(), G::kConverted());
+    EXPECT_FALSE(left.header);
+    EXPECT_TRUE(left.stream);
+    EXPECT_FALSE(left.streamOpen) << "the output, closed";
     switch (c.road) {
     case Road::PlusX:
         EXPECT_EQ(trace.pauses, (std::vector<int>{250, 250, 250, 300, 500, 250, 250}));
@@ -175,7 +189,7 @@ TEST_F(ConversionTest, TheTypeCodeIsNeverLookedAt) {
     auto p = source("ledger.qmkx", PlusXDoc().version(0).bytes());
     ASSERT_TRUE(FolderItem(p).SetMacTypeAndCreator("QMKX", "ABCD"));
     run();
-    EXPECT_EQ(s.errorMsg(), G::kUnknownFileType() + " (v. 0)");
+    EXPECT_EQ(h.errorMsg(), G::kUnknownFileType() + " (v. 0)");
     EXPECT_EQ(names(), Names{"ledger.qmkx"});
 }
 
@@ -195,7 +209,7 @@ TEST_F(ConversionTest, PlusXDocumentIsWrittenWithItsPatches) {
     doc.journal(3, {.recNo = 3, .wide1 = -1, .byte1 = 7});
     source("ledger.qmkx", doc.bytes());
     run();
-    ASSERT_EQ(s.errorMsg(), "");
+    ASSERT_EQ(h.errorMsg(), "");
     const std::string out = read("ledger.qmkp");
 
     EXPECT_EQ(out.size(), kJournal + 3 * 128);
@@ -230,8 +244,8 @@ TEST_F(ConversionTest, PlusXDocumentIsWrittenWithItsPatches) {
         EXPECT_EQ(beAt(out, entryAt(i) + 104, 4), 0u) << "entry " << i;
     }
     EXPECT_EQ(out.substr(entryAt(3) + 92, 8), std::string(8, '\xFF'));
-    EXPECT_EQ(s.newFile()->MacCreator(), "QMKP");
-    EXPECT_EQ(s.newFile()->MacType(), "QMKP");
+    EXPECT_EQ(h.newFile()->MacCreator(), "QMKP");
+    EXPECT_EQ(h.newFile()->MacType(), "QMKP");
 }
 
 // Every file is converted as if it were the first of the run.
@@ -250,7 +264,7 @@ TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
     for (const auto& [label, bytes] : {std::pair{"3.2", v32.bytes()}, std::pair{"1900", old}}) {
         SCOPED_TRACE(label);
         // The document as the first file of a run gives it...
-        ConversionState first;
+        ConversionHandoff first;
         first.setFileToConvert(FolderItem(dir.write("alone.qmkx", bytes)));
         convertThread_Run(first, {});
         ASSERT_EQ(first.errorMsg(), "");
@@ -258,10 +272,10 @@ TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
         // ...and after a Plus / X document in the same run.
         source("rich.qmkx", rich.bytes());
         run();
-        ASSERT_EQ(s.errorMsg(), "");
+        ASSERT_EQ(h.errorMsg(), "");
         source("after.qmkx", bytes);
         run();
-        ASSERT_EQ(s.errorMsg(), "");
+        ASSERT_EQ(h.errorMsg(), "");
         EXPECT_TRUE(read("after.qmkp") == alone) << "the second document differs from a first one";
         for (auto n :
              {"alone.qmkx", "alone.qmkp", "rich.qmkx", "rich.qmkp", "after.qmkx", "after.qmkp"})
@@ -294,19 +308,19 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     const Names before = names();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        s.setFileToConvert(c.file);
+        h.setFileToConvert(c.file);
         run();
-        EXPECT_EQ(s.takeErrorMsg(), G::kConversionFailed() + c.want);
-        EXPECT_TRUE(s.converted.load()) << "the batch must go on";
-        EXPECT_EQ(s.windowTitle(), G::kAppTitle);
+        EXPECT_EQ(h.takeErrorMsg(), G::kConversionFailed() + c.want);
+        EXPECT_TRUE(h.converted.load()) << "the batch must go on";
+        EXPECT_EQ(h.windowTitle(), G::kAppTitle);
         EXPECT_EQ(names(), before) << "nothing is written";
-        EXPECT_FALSE(s.newFile());
+        EXPECT_FALSE(h.newFile());
     }
     // The next file of the batch converts as usual.
     source("ok.qmkx", PlusXDoc().maxEcrCount(1).bytes());
     run();
-    EXPECT_EQ(s.errorMsg(), "");
-    EXPECT_EQ(s.newFile()->Name(), "ok.qmkp");
+    EXPECT_EQ(h.errorMsg(), "");
+    EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
 }
 
 struct Fault {
@@ -338,12 +352,12 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
     BinaryStream::SetFaultHook(nullptr);
 
     ASSERT_GE(calls, f.nth) << "the operation was never reached";
-    EXPECT_EQ(s.errorMsg().rfind(G::kConversionFailed(), 0), 0u) << s.errorMsg();
-    EXPECT_NE(s.errorMsg().find(FrenchErrnoText(ENOSPC)), std::string::npos) << s.errorMsg();
-    EXPECT_TRUE(s.converted.load());
+    EXPECT_EQ(h.errorMsg().rfind(G::kConversionFailed(), 0), 0u) << h.errorMsg();
+    EXPECT_NE(h.errorMsg().find(FrenchErrnoText(ENOSPC)), std::string::npos) << h.errorMsg();
+    EXPECT_TRUE(h.converted.load());
     EXPECT_EQ(names(), Names{"ledger.qmkx"});
     EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
-    EXPECT_FALSE(s.newFile());
+    EXPECT_FALSE(h.newFile());
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FaultTest,
@@ -371,24 +385,66 @@ TEST_F(ConversionTest, QuittingMidSaveLeavesNothingBehind) {
         SCOPED_TRACE("stopped at yield " + std::to_string(at));
         trace.yields = 0;
         trace.cancelAtYield = at;
-        s.converted = true;
-        run();
+        ConversionHandoff quitting; // a stopped body keeps its hand-off busy
+        quitting.setFileToConvert(h.fileToConvert());
+        runOn(quitting);
         EXPECT_EQ(names(), Names{"ledger.qmkx"});
         EXPECT_EQ(read("ledger.qmkx"), bytes);
-        EXPECT_EQ(s.errorMsg(), "") << "quitting is not a failure of the file";
-        EXPECT_FALSE(s.converted.load()) << "the batch must not go on";
-        EXPECT_FALSE(s.newFile());
+        EXPECT_EQ(quitting.errorMsg(), "") << "quitting is not a failure of the file";
+        EXPECT_FALSE(quitting.converted.load()) << "the batch must not go on";
+        EXPECT_FALSE(quitting.newFile());
     }
 }
 
 TEST_F(ConversionTest, TheBodyDoesNothingWhileAConversionRuns) {
     source("ledger.qmkx", PlusXDoc().bytes());
-    s.converted = false;
+    auto running = h.beginBody();
+    ASSERT_TRUE(running);
     run();
     EXPECT_EQ(timerStarts, 0);
-    EXPECT_FALSE(s.converted.load());
+    EXPECT_FALSE(h.converted.load());
     EXPECT_EQ(names(), Names{"ledger.qmkx"});
-    EXPECT_FALSE(s.statusChanged());
+    EXPECT_FALSE(h.statusChanged());
+}
+
+// The interface changes the current file while a body runs (a drop, the next
+// file of the queue): the change is refused, and the document the body started
+// on is the one read and the one named, in its own folder.
+TEST_F(ConversionTest, ChangingTheCurrentFileMidBodyCannotRedirectTheOutput) {
+    std::filesystem::create_directory(dir.path() / "A");
+    std::filesystem::create_directory(dir.path() / "B");
+    const std::string alpha = PlusXDoc().titre("Alpha").maxEcrCount(1).bytes();
+    const auto alphaPath = dir.write("A/Alpha.qmkx", alpha);
+    const auto betaPath = dir.write("B/Beta.qmkx", PlusXDoc().titre("Beta").bytes());
+    h.setFileToConvert(FolderItem(alphaPath));
+
+    // At every pause of the body, as the interface thread would.
+    struct Meddler : Pacer {
+        ConversionHandoff& h;
+        FolderItem other;
+        int refused = 0, pauses = 0;
+        Meddler(ConversionHandoff& hh, FolderItem o) : h(hh), other(std::move(o)) {}
+        void Sleep(int) override {
+            ++pauses;
+            if (!h.setFileToConvert(other))
+                ++refused;
+        }
+        void Yield() override {}
+    } meddler(h, FolderItem(betaPath));
+    ScopedPacer use(meddler);
+    convertThread_Run(h, {});
+
+    EXPECT_EQ(h.errorMsg(), "");
+    EXPECT_GT(meddler.pauses, 0);
+    EXPECT_EQ(meddler.refused, meddler.pauses) << "every change mid-body is refused";
+    EXPECT_EQ(h.fileToConvert(), FolderItem(alphaPath));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "B" / "Beta.qmkp"));
+    ASSERT_TRUE(std::filesystem::exists(dir.path() / "A" / "Alpha.qmkp"));
+    EXPECT_EQ(read("A/Alpha.qmkp").substr(26, 6), "\x05"
+                                                  "Alpha");
+    EXPECT_EQ(h.newFile(), FolderItem(dir.path() / "A" / "Alpha.qmkp"));
+    // Once the body has ended, the interface moves on as usual.
+    EXPECT_TRUE(h.setFileToConvert(FolderItem(betaPath)));
 }
 
 } // namespace

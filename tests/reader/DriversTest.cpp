@@ -35,18 +35,18 @@ class DriversTest : public ReaderTest {
     }
 
     std::string readPlusX(const std::string& image) {
-        ConversionState st;
+        ConversionDocument st;
         openInto(st, image);
-        ReadQuillmarkXDoc(st);
+        ReadQuillmarkXDoc(st, post);
         return dumpState(st);
     }
 };
 
 TEST_F(DriversTest, PlusXRunsItsPhasesInOrderWithTheirPauses) {
     open(richDoc().bytes());
-    SnapshotPacer shots(s);
+    SnapshotPacer shots(post);
     ScopedPacer use(shots);
-    ReadQuillmarkXDoc(s);
+    ReadQuillmarkXDoc(s, post);
 
     const struct {
         int ms;
@@ -84,9 +84,9 @@ TEST_F(DriversTest, ThreePointTwoReadsHeaderAndCurrenciesOnly) {
     d.serialNb(32).maxEcrCount(40).printTitle("Imp").currency(2, {.long1 = 9});
     d.resize(PlusXDoc::sizeWithEntries(0)).raw(1280, std::string(128, '\x33'));
     open(d.bytes());
-    SnapshotPacer shots(s);
+    SnapshotPacer shots(post);
     ScopedPacer use(shots);
-    ReadQuillmark32Doc(s);
+    ReadQuillmark32Doc(s, post);
 
     ASSERT_EQ(shots.shots.size(), 2u);
     EXPECT_EQ(shots.shots[0].ms, 500);
@@ -114,13 +114,13 @@ TEST_F(DriversTest, VersionStoredFollowsTheVersionWord) {
                                                                              // creator code only
     for (const auto& c : cases) {
         SCOPED_TRACE(c.word);
-        ConversionState st;
+        ConversionDocument st;
         if (c.plusX) {
             openInto(st, PlusXDoc().version(c.word).bytes());
-            ReadQuillmarkXDoc(st);
+            ReadQuillmarkXDoc(st, post);
         } else {
             openInto(st, Doc32().version(c.word).bytes());
-            ReadQuillmark32Doc(st);
+            ReadQuillmark32Doc(st, post);
         }
         EXPECT_EQ(st.qmkaVrs->version, c.expected);
     }
@@ -135,7 +135,7 @@ TEST_F(DriversTest, NegativeJournalCountIsRefusedRightAfterTheHeader) {
     } cases[] = {{true, 0x8000}, {true, 0xFFFF}, {false, 0x8000}, {false, 0xFFFF}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.plusX) + " " + std::to_string(c.raw));
-        ConversionState st;
+        ConversionDocument st;
         const int16_t value = static_cast<int16_t>(c.raw);
         std::string image = c.plusX ? richDoc().maxEcrCount(c.raw).bytes()
                                     : Doc32().maxEcrCount(c.raw).currency(1, {.long1 = 3}).bytes();
@@ -143,14 +143,14 @@ TEST_F(DriversTest, NegativeJournalCountIsRefusedRightAfterTheHeader) {
         InstantPacer local;
         ScopedPacer use(local);
         try {
-            c.plusX ? ReadQuillmarkXDoc(st) : ReadQuillmark32Doc(st);
+            c.plusX ? ReadQuillmarkXDoc(st, post) : ReadQuillmark32Doc(st, post);
             ADD_FAILURE() << "no error";
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.what(), Globals::kNegativeEcrCount() + std::to_string(value));
             EXPECT_NE(std::string(e.what()).find("négatif"), std::string::npos);
         }
         EXPECT_TRUE(local.pauses().empty());
-        EXPECT_EQ(st.status(), "Reprise des entêtes…");
+        EXPECT_EQ(post.status(), "Reprise des entêtes…");
         EXPECT_EQ(st.currencies[1].long1, 0u);
         EXPECT_TRUE(st.accounts.empty());
         EXPECT_TRUE(st.ecritures.empty());
@@ -199,9 +199,9 @@ TEST_F(DriversTest, SecondDocumentInTheSameStateReadsAsInAFreshOne) {
     const PlusXDoc second = richDoc(2);
 
     open(first.bytes());
-    ReadQuillmarkXDoc(s);
+    ReadQuillmarkXDoc(s, post);
     open(second.bytes()); // same state, new source and header record
-    ReadQuillmarkXDoc(s);
+    ReadQuillmarkXDoc(s, post);
     EXPECT_EQ(dumpState(s), readPlusX(second.bytes()));
     EXPECT_EQ(s.accounts[700].recNo, 0);
     EXPECT_EQ(s.ecritures.size(), 3u);
@@ -210,10 +210,10 @@ TEST_F(DriversTest, SecondDocumentInTheSameStateReadsAsInAFreshOne) {
 TEST_F(DriversTest, MissingSourceOrHeaderIsAClearError) {
     open(richDoc().bytes());
     s.fileBS.reset();
-    EXPECT_THROW(ReadQuillmarkXDoc(s), ConversionError);
+    EXPECT_THROW(ReadQuillmarkXDoc(s, post), ConversionError);
     open(richDoc().bytes());
     s.qmkaVrs.reset();
-    EXPECT_THROW(ReadQuillmark32Doc(s), ConversionError);
+    EXPECT_THROW(ReadQuillmark32Doc(s, post), ConversionError);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ class PlusXHeaderTest : public ReaderTest {
   protected:
     const VLQmkaProVersion& read(const PlusXDoc& d) {
         open(d.bytes());
-        QMXreadQmkaVrs(s);
+        QMXreadQmkaVrs(s, post);
         return *s.qmkaVrs;
     }
 };
@@ -141,7 +141,7 @@ TEST_F(PlusXHeaderTest, ReadsEveryFieldFromItsOffset) {
     EXPECT_EQ(h.nbModifications, -4);
     EXPECT_FALSE(h.notSharedDoc);
 
-    EXPECT_EQ(s.status(), "Reprise des entêtes…");
+    EXPECT_EQ(post.status(), "Reprise des entêtes…");
     EXPECT_EQ(s.fileBS->Position(), 358 + 6);
     EXPECT_EQ(pacer.yields.load(), 10); // once per wOrdre value
 }
@@ -314,7 +314,7 @@ TEST_F(PlusXHeaderTest, PropertiesItDoesNotReadKeepTheirValues) {
     h.maxCptCount = 77;
     h.printFont = "Geneva";
     const VLQmkaProVersion before = h;
-    QMXreadQmkaVrs(s);
+    QMXreadQmkaVrs(s, post);
     EXPECT_EQ(h.version, before.version);
     EXPECT_EQ(h.actColor, before.actColor);
     EXPECT_EQ(h.clip_actLine, before.clip_actLine);

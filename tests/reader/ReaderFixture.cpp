@@ -60,7 +60,7 @@ std::string dumpHeader(const VLQmkaProVersion& h) {
     return o.str();
 }
 
-std::string dumpState(const ConversionState& s) {
+std::string dumpState(const ConversionDocument& s) {
     std::ostringstream o;
     if (s.qmkaVrs)
         o << dumpHeader(*s.qmkaVrs);
@@ -86,7 +86,7 @@ ReaderTest::~ReaderTest() {
     Utils::SetClock({});
 }
 
-void ReaderTest::openInto(ConversionState& st, const std::string& image) {
+void ReaderTest::openInto(ConversionDocument& st, const std::string& image) {
     auto path = dir.write("doc" + std::to_string(files_++), image);
     st.fileBS = BinaryStream::Open(FolderItem(path));
     st.qmkaVrs = std::make_unique<VLQmkaProVersion>();

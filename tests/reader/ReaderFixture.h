@@ -1,9 +1,10 @@
-// Shared set-up of the reader tests: a conversion state opened on a legacy
+// Shared set-up of the reader tests: a document opened on a legacy
 // document written to a scratch folder, with pauses that never sleep and a
 // fixed clock for the backup-date rule.
 #pragma once
 
-#include "model/ConversionState.h"
+#include "model/ConversionDocument.h"
+#include "model/ConversionHandoff.h"
 #include "platform/Worker.h"
 #include "support/Bytes.h"
 
@@ -18,12 +19,12 @@ namespace qmk::test {
 // as texts and a difference names its property.
 std::string dumpHeader(const VLQmkaProVersion& h);
 // The header and the big-endian image of every record array and list record.
-std::string dumpState(const ConversionState& s);
+std::string dumpState(const ConversionDocument& s);
 
 // Records, at every pause, the pause and the status and title shown by then.
 class SnapshotPacer : public Pacer {
   public:
-    explicit SnapshotPacer(const ConversionState& s) : s_(s) {}
+    explicit SnapshotPacer(const ConversionHandoff& s) : s_(s) {}
     struct Shot {
         int ms;
         std::string status;
@@ -35,7 +36,7 @@ class SnapshotPacer : public Pacer {
     long long yields = 0;
 
   private:
-    const ConversionState& s_;
+    const ConversionHandoff& s_;
 };
 
 class ReaderTest : public ::testing::Test {
@@ -46,12 +47,13 @@ class ReaderTest : public ::testing::Test {
     // Writes the image, opens it as the source of `st`, gives `st` a fresh header
     // with its working defaults and the version word of the image.
     void open(const std::string& image) { openInto(s, image); }
-    void openInto(ConversionState& st, const std::string& image);
+    void openInto(ConversionDocument& st, const std::string& image);
 
     InstantPacer pacer;
     ScopedPacer guard{pacer};
     TempDir dir;
-    ConversionState s;
+    ConversionDocument s;
+    ConversionHandoff post; // where the readers post their progress
 
   private:
     int files_ = 0;

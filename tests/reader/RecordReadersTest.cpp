@@ -22,7 +22,7 @@ TEST_F(RecordReadersTest, CurrenciesKeepEveryBitAndLeaveElementZero) {
     d.currency(31, {0xFFFFFFFFu, -32768, 5, 6, 1, 1});
     open(d.bytes());
     s.currencies[0].long1 = 42;
-    ReadCurrencies(s);
+    ReadCurrencies(s, post);
 
     const struct {
         size_t i;
@@ -49,7 +49,7 @@ TEST_F(RecordReadersTest, CurrenciesKeepEveryBitAndLeaveElementZero) {
                   d.bytes().substr(PlusXDoc::currencyOffset(e.i), 22));
     }
     EXPECT_EQ(s.currencies[0].long1, 42u);
-    EXPECT_EQ(s.status(), "Reprise des devises…");
+    EXPECT_EQ(post.status(), "Reprise des devises…");
     EXPECT_EQ(pacer.yields.load(), 31);
 }
 
@@ -57,7 +57,7 @@ TEST_F(RecordReadersTest, ThreePointTwoCurrenciesComeFromTheSameBytes) {
     Doc32 d;
     d.currency(1, {1, 2, 3, 4, 1, 0}).currency(31, {9, -9, -99, 99, 0, 3});
     open(d.bytes());
-    ReadCurrencies(s);
+    ReadCurrencies(s, post);
     for (size_t i = 1; i <= 31; ++i)
         EXPECT_EQ(s.currencies[i].StringValue(false).substr(0, 22),
                   d.bytes().substr(PlusXDoc::currencyOffset(i), 22));
@@ -75,14 +75,14 @@ TEST_F(RecordReadersTest, AccessRightsAreTheirFortyTwoBytes) {
         d.access(i, images[i]);
     }
     open(d.bytes());
-    QMXReadAccess(s);
+    QMXReadAccess(s, post);
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(s.acces[i].StringValue(false), images[i]);
         const uint16_t raw = static_cast<uint16_t>(beAt(images[i], 2, 2));
         EXPECT_EQ(s.acces[i].short1, static_cast<int16_t>(raw)); // host order
     }
-    EXPECT_EQ(s.status(), "Reprise des accès…");
+    EXPECT_EQ(post.status(), "Reprise des accès…");
 }
 
 // Two account slots with every field set, plus the raw bytes that must not count.
@@ -120,7 +120,7 @@ TEST_F(AccountsTest, SlotsAreParsedFieldByField) {
     d.accountInfo(-1, 2, 0x7FFF, 0x8000);
     d.account(7, full());
     open(d.bytes());
-    QMXReadAccounts(s);
+    QMXReadAccounts(s, post);
 
     EXPECT_EQ(s.cptInfo.long1, -1);
     EXPECT_EQ(s.cptInfo.long2, 2);
@@ -156,7 +156,7 @@ TEST_F(AccountsTest, SlotsAreParsedFieldByField) {
     EXPECT_EQ(std::string(r.spare, 10), std::string(10, '\0'));
     // Booleans are stored as 1.
     EXPECT_EQ(r.StringValue(false)[56], '\x01');
-    EXPECT_EQ(s.status(), "Reprise des comptes…");
+    EXPECT_EQ(post.status(), "Reprise des comptes…");
 }
 
 TEST_F(AccountsTest, SlotZeroIsNeverParsedAndTheFreeChainFollowsSlot1000) {
@@ -171,7 +171,7 @@ TEST_F(AccountsTest, SlotZeroIsNeverParsedAndTheFreeChainFollowsSlot1000) {
     s.accounts.resize(10003);
     s.accounts[0].short4 = 11;
     s.accounts[10002].short4 = 12;
-    QMXReadAccounts(s);
+    QMXReadAccounts(s, post);
 
     ASSERT_EQ(s.accounts.size(), 10003u);
     EXPECT_EQ(s.accounts[0].recNo, 0);
@@ -206,7 +206,7 @@ TEST_F(AccountsTest, SlotNumbersOfFFFFBecomeMinusOne) {
     d.account(1, {.recNo = -1, .prevRec = -1, .nextRec = -1});
     d.account(1000, {.recNo = -1, .prevRec = -1, .nextRec = -1});
     open(d.bytes());
-    QMXReadAccounts(s);
+    QMXReadAccounts(s, post);
     EXPECT_EQ(s.accounts[1].recNo, -1);
     EXPECT_EQ(s.accounts[1].prevRec, -1);
     EXPECT_EQ(s.accounts[1].nextRec, -1);
@@ -243,7 +243,7 @@ TEST_F(JournalTest, RecordsAreParsedFieldByField) {
     for (int16_t i = 1; i <= 3; ++i)
         d.journal(i, entry(i));
     open(d.bytes());
-    QMXReadEcr(s, 3);
+    QMXReadEcr(s, post, 3);
 
     EXPECT_EQ(s.ecrInfo.long1, 3);
     EXPECT_EQ(s.ecrInfo.long2, -1);
@@ -273,7 +273,7 @@ TEST_F(JournalTest, RecordsAreParsedFieldByField) {
         EXPECT_EQ(r.long2, 0); // the unused 16-bit values reach nothing
         EXPECT_EQ(std::string(r.spare, 20), std::string(20, '\0'));
     }
-    EXPECT_EQ(s.status(), "Reprise du journal…");
+    EXPECT_EQ(post.status(), "Reprise du journal…");
     EXPECT_EQ(pacer.yields.load(), 2 * 3);
 }
 
@@ -281,7 +281,7 @@ TEST_F(JournalTest, SlotNumbersOfFFFFBecomeMinusOne) {
     PlusXDoc d;
     d.journal(1, {.recNo = -1, .prevRec = -1, .nextRec = -1});
     open(d.bytes());
-    QMXReadEcr(s, 1);
+    QMXReadEcr(s, post, 1);
     EXPECT_EQ(s.ecritures[1].recNo, -1);
     EXPECT_EQ(s.ecritures[1].prevRec, -1);
     EXPECT_EQ(s.ecritures[1].nextRec, -1);
@@ -291,7 +291,7 @@ TEST_F(JournalTest, NoEntriesStillReadsTheListInformation) {
     PlusXDoc d;
     d.journalInfo(1, 2, 3, 4).journal(1, entry(1));
     open(d.bytes());
-    QMXReadEcr(s, 0);
+    QMXReadEcr(s, post, 0);
     EXPECT_EQ(s.ecritures.size(), 1u);
     EXPECT_EQ(s.ecritures[0].recNo, 0);
     EXPECT_EQ(s.ecrInfo.long4, 4);
@@ -302,7 +302,7 @@ TEST_F(JournalTest, LargestCountReadsEveryRecordFromItsOffset) {
     d.journal(1, entry(1)).journal(16384, entry(16384)).journal(32767, entry(32767));
     ASSERT_EQ(d.size(), PlusXDoc::sizeWithEntries(32767));
     open(d.bytes());
-    QMXReadEcr(s, 32767);
+    QMXReadEcr(s, post, 32767);
     ASSERT_EQ(s.ecritures.size(), 32768u);
     EXPECT_EQ(s.ecritures[16384].recNo, 16384);
     EXPECT_EQ(s.ecritures[32767].recNo, 32767);
@@ -317,8 +317,8 @@ TEST_F(JournalTest, ResizesToTheNewCount) {
     for (int16_t i = 1; i <= 5; ++i)
         d.journal(i, entry(i));
     open(d.bytes());
-    QMXReadEcr(s, 5);
-    QMXReadEcr(s, 2);
+    QMXReadEcr(s, post, 5);
+    QMXReadEcr(s, post, 2);
     EXPECT_EQ(s.ecritures.size(), 3u);
 }
 
@@ -344,7 +344,7 @@ TEST_F(JournalTest, NegativeCountIsRefusedBeforeAnythingIsSized) {
     for (int64_t n : {-1LL, -32768LL}) {
         SCOPED_TRACE(n);
         try {
-            QMXReadEcr(s, n);
+            QMXReadEcr(s, post, n);
             ADD_FAILURE() << "no error";
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.what(), Globals::kNegativeEcrCount() + std::to_string(n));

@@ -13,6 +13,7 @@ using test::expectedDefaultHeader;
 class HeaderWriterTest : public test::DocFolderTest {
   protected:
     VLQmkaProVersion h;
+    ConversionDocument s;
     void SetUp() override { test::applyWorkingDefaults(h); }
 
     // The header as written from `h`, padded to its 512 bytes (the file is

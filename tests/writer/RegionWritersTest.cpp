@@ -25,20 +25,22 @@ size_t entryAt(int i) {
 
 class RegionWritersTest : public test::DocFolderTest {
   protected:
+    std::unique_ptr<ConversionDocument> d;
+
     void SetUp() override {
-        source("ledger.qmkx", "legacy");
-        s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
-        test::applyWorkingDefaults(*s.qmkaVrs);
-        s.qmkaVrs->maxEcrCount = 3;
+        d = std::make_unique<ConversionDocument>(FolderItem(source("ledger.qmkx", "legacy")));
+        d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
+        test::applyWorkingDefaults(*d->qmkaVrs);
+        d->qmkaVrs->maxEcrCount = 3;
     }
     // The arrays as a Plus / X read leaves them: accounts 0..10002, entries 0..n.
     void sizeLikeAPlusXRead(int n) {
-        s.accounts.assign(10003, DB_Format::CptRecord{});
-        s.ecritures.assign(static_cast<size_t>(n) + 1, DB_Format::EcrRecord{});
-        s.qmkaVrs->maxEcrCount = n;
+        d->accounts.assign(10003, DB_Format::CptRecord{});
+        d->ecritures.assign(static_cast<size_t>(n) + 1, DB_Format::EcrRecord{});
+        d->qmkaVrs->maxEcrCount = n;
     }
     std::string saveDoc() {
-        save(s);
+        save(*d, h);
         return read("ledger.qmkp");
     }
 };
@@ -57,9 +59,9 @@ TEST_F(RegionWritersTest, CurrencyHighBytesAreClearedWhenTheValueFitsBelow2To32)
         {-1, 0x123456789ALL, 0x00000000FFFFFFFFULL, 0x000000123456789AULL},
     };
     for (int i = 0; i < 6; ++i) {
-        s.currencies[i + 1].wide1 = cases[i].wide1;
-        s.currencies[i + 1].wide2 = cases[i].wide2;
-        s.currencies[i + 1].long1 = 0x01020304u;
+        d->currencies[i + 1].wide1 = cases[i].wide1;
+        d->currencies[i + 1].wide2 = cases[i].wide2;
+        d->currencies[i + 1].long1 = 0x01020304u;
     }
     const std::string doc = saveDoc();
     for (int i = 0; i < 6; ++i) {
@@ -67,15 +69,15 @@ TEST_F(RegionWritersTest, CurrencyHighBytesAreClearedWhenTheValueFitsBelow2To32)
         EXPECT_EQ(beAt(doc, currencyAt(i + 1), 4), 0x01020304u);
         EXPECT_EQ(beAt(doc, currencyAt(i + 1) + 6, 8), cases[i].bytes6);
         EXPECT_EQ(beAt(doc, currencyAt(i + 1) + 14, 8), cases[i].bytes14);
-        EXPECT_EQ(s.currencies[i + 1].wide1, cases[i].wide1) << "the array is left as it is";
+        EXPECT_EQ(d->currencies[i + 1].wide1, cases[i].wide1) << "the array is left as it is";
     }
 }
 
 TEST_F(RegionWritersTest, CurrencyZeroIsNeverWrittenAndTheLastSlotStaysZero) {
-    s.currencies[0].long1 = 0xAAAAAAAAu;
-    s.currencies[1].long1 = 0x11111111u;
-    s.currencies[31].long1 = 0x31313131u;
-    s.currencies[31].flag2 = true;
+    d->currencies[0].long1 = 0xAAAAAAAAu;
+    d->currencies[1].long1 = 0x11111111u;
+    d->currencies[31].long1 = 0x31313131u;
+    d->currencies[31].flag2 = true;
     const std::string doc = saveDoc();
     EXPECT_EQ(beAt(doc, kCurrencies, 4), 0x11111111u);
     EXPECT_EQ(beAt(doc, currencyAt(31), 4), 0x31313131u);
@@ -85,9 +87,9 @@ TEST_F(RegionWritersTest, CurrencyZeroIsNeverWrittenAndTheLastSlotStaysZero) {
 
 TEST_F(RegionWritersTest, AccountsAlwaysKeepOnlyTheLow32BitsOfWide1) {
     sizeLikeAPlusXRead(0);
-    s.accounts[1].wide1 = -1;
-    s.accounts[2].wide1 = (1LL << 32) + 5;
-    s.accounts[1001].wide1 = 0x7FFFFFFF00000001LL;
+    d->accounts[1].wide1 = -1;
+    d->accounts[2].wide1 = (1LL << 32) + 5;
+    d->accounts[1001].wide1 = 0x7FFFFFFF00000001LL;
     const std::string doc = saveDoc();
     EXPECT_EQ(beAt(doc, accountAt(1) + 68, 8), 0x00000000FFFFFFFFULL);
     EXPECT_EQ(beAt(doc, accountAt(2) + 68, 8), 5u);
@@ -102,7 +104,7 @@ TEST_F(RegionWritersTest, JournalByteDependsOnWide1AndLong2IsClearedInTheArray) 
     };
     const Case cases[] = {{5, 7, 0}, {4294967296LL, 7, 7}, {-1, 7, 0}};
     for (int i = 0; i < 3; ++i) {
-        auto& e = s.ecritures[i + 1];
+        auto& e = d->ecritures[i + 1];
         e.wide1 = cases[i].wide1;
         e.byte1 = cases[i].byte1;
         e.long2 = 0x55667788;
@@ -115,29 +117,29 @@ TEST_F(RegionWritersTest, JournalByteDependsOnWide1AndLong2IsClearedInTheArray) 
         EXPECT_EQ(beAt(doc, entryAt(i + 1) + 100, 1), cases[i].want100);
         EXPECT_EQ(beAt(doc, entryAt(i + 1) + 101, 1), 1u);
         EXPECT_EQ(beAt(doc, entryAt(i + 1) + 104, 4), 0u);
-        EXPECT_EQ(s.ecritures[i + 1].long2, 0);
-        EXPECT_EQ(s.ecritures[i + 1].byte1, cases[i].byte1) << "only long2 changes in the array";
+        EXPECT_EQ(d->ecritures[i + 1].long2, 0);
+        EXPECT_EQ(d->ecritures[i + 1].byte1, cases[i].byte1) << "only long2 changes in the array";
     }
     EXPECT_EQ(doc.substr(entryAt(3) + 92, 8), std::string(8, '\xFF'));
 }
 
 TEST_F(RegionWritersTest, RegionsStartAtTheirOffsetsAndTextsAreWrittenAsHeld) {
     sizeLikeAPlusXRead(2);
-    s.acces[0].short1 = 0x0A0B;
-    s.acces[5].bytes2[37] = 'z';
-    s.cptInfo.long1 = 0x01010101;
-    s.cptInfo.long4 = 0x04040404;
-    s.accounts[0].recNo = 0x0C0C0C0C;
-    s.accounts[7].name = std::string("\x06"
-                                     "Banque",
-                                     7);
-    s.ecrInfo.long1 = 0x0E0E0E0E;
-    s.ecrInfo.long4 = 0x11111111;
-    s.ecritures[1].recNo = 0x12121212;
-    s.ecritures[2].label = std::string("\x09Ouverture", 10);
-    s.ecritures[2].ref = std::string("\x02"
-                                     "F1",
-                                     3);
+    d->acces[0].short1 = 0x0A0B;
+    d->acces[5].bytes2[37] = 'z';
+    d->cptInfo.long1 = 0x01010101;
+    d->cptInfo.long4 = 0x04040404;
+    d->accounts[0].recNo = 0x0C0C0C0C;
+    d->accounts[7].name = std::string("\x06"
+                                      "Banque",
+                                      7);
+    d->ecrInfo.long1 = 0x0E0E0E0E;
+    d->ecrInfo.long4 = 0x11111111;
+    d->ecritures[1].recNo = 0x12121212;
+    d->ecritures[2].label = std::string("\x09Ouverture", 10);
+    d->ecritures[2].ref = std::string("\x02"
+                                      "F1",
+                                      3);
     const std::string doc = saveDoc();
 
     EXPECT_EQ(beAt(doc, kAccess + 2, 2), 0x0A0Bu);
@@ -164,8 +166,8 @@ TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
     for (int n : {0, 1, 40}) {
         SCOPED_TRACE("maxEcrCount " + std::to_string(n));
         sizeLikeAPlusXRead(n);
-        save(s);
-        const auto path = s.newFile()->path();
+        save(*d, h);
+        const auto path = h.newFile()->path();
         EXPECT_EQ(std::filesystem::file_size(path), kJournal + 128 * static_cast<size_t>(n));
         std::filesystem::remove(path);
     }
@@ -174,9 +176,9 @@ TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
 // A road that filled nothing: the regions hold blank structures, never the
 // bytes of an earlier file.
 TEST_F(RegionWritersTest, EmptyArraysAreWrittenAsBlankStructures) {
-    s.qmkaVrs->maxEcrCount = 3;
-    ASSERT_TRUE(s.accounts.empty());
-    ASSERT_TRUE(s.ecritures.empty());
+    d->qmkaVrs->maxEcrCount = 3;
+    ASSERT_TRUE(d->accounts.empty());
+    ASSERT_TRUE(d->ecritures.empty());
     const std::string doc = saveDoc();
 
     EXPECT_EQ(doc.size(), kJournal + 128 * 3);
@@ -221,11 +223,11 @@ TEST_F(RegionWritersTest, EachRecordIsWrittenAndFlushedOnItsOwn) {
         return 0;
     });
     FolderItem f(dir.path() / "regions");
-    s.fileBS = BinaryStream::Create(f);
-    saveCurrencies(s);
-    saveAccess(s);
-    saveAccounts(s);
-    saveEcr(s);
+    d->fileBS = BinaryStream::Create(f);
+    saveCurrencies(*d);
+    saveAccess(*d);
+    saveAccounts(*d);
+    saveEcr(*d);
     EXPECT_EQ(flushes, 31 + 6 + 1 + 1002 + 1 + 4);
     EXPECT_EQ(pacer.yields.load(), 31 + 6 + 1002 + 4);
 }

@@ -39,10 +39,16 @@ TEST(QuillProDocTest, IsTheProFileType) {
 
 class SaveTest : public test::DocFolderTest {
   protected:
-    void SetUp() override {
-        s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
-        test::applyWorkingDefaults(*s.qmkaVrs);
-        s.qmkaVrs->maxEcrCount = 1;
+    // A document on the file, with the working header defaults and one entry.
+    std::unique_ptr<ConversionDocument> document(const FolderItem& file) {
+        auto d = std::make_unique<ConversionDocument>(file);
+        d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
+        test::applyWorkingDefaults(*d->qmkaVrs);
+        d->qmkaVrs->maxEcrCount = 1;
+        return d;
+    }
+    std::unique_ptr<ConversionDocument> document(const std::filesystem::path& p) {
+        return document(FolderItem(p));
     }
 };
 
@@ -74,15 +80,15 @@ TEST_F(SaveTest, TakesTheFirstFreeNameAndLeavesTakenOnesAlone) {
             std::ofstream(folder / name, std::ios::binary) << bytes;
         };
         put("ledger.qmkx", "legacy bytes");
-        s.setFileToConvert(file("ledger.qmkx"));
+        auto d = document(file("ledger.qmkx"));
         for (const auto& t : c.taken) {
             put(t, "keep " + t);
             file(t).SetMacTypeAndCreator("ABCD", "WXYZ");
         }
-        save(s);
+        save(*d, h);
 
-        ASSERT_TRUE(s.newFile());
-        EXPECT_EQ(s.newFile()->Name(), c.want);
+        ASSERT_TRUE(h.newFile());
+        EXPECT_EQ(h.newFile()->Name(), c.want);
         Names want = {"ledger.qmkx", c.want};
         want.insert(c.taken.begin(), c.taken.end());
         Names got;
@@ -93,22 +99,22 @@ TEST_F(SaveTest, TakesTheFirstFreeNameAndLeavesTakenOnesAlone) {
             EXPECT_EQ(test::TempDir::read(folder / t), "keep " + t);
             EXPECT_EQ(file(t).MacCreator(), "WXYZ");
         }
-        EXPECT_EQ(s.newFile()->MacType(), "QMKP");
-        EXPECT_EQ(s.newFile()->MacCreator(), "QMKP");
+        EXPECT_EQ(h.newFile()->MacType(), "QMKP");
+        EXPECT_EQ(h.newFile()->MacCreator(), "QMKP");
         EXPECT_EQ(test::TempDir::read(folder / "ledger.qmkx"), "legacy bytes");
     }
 }
 
 TEST_F(SaveTest, ASourceNamedLikeItsOutputIsNeverOverwritten) {
-    source("ledger.qmkp", "legacy bytes");
-    save(s);
-    EXPECT_EQ(s.newFile()->Name(), "ledger_1.qmkp");
+    auto d = document(source("ledger.qmkp", "legacy bytes"));
+    save(*d, h);
+    EXPECT_EQ(h.newFile()->Name(), "ledger_1.qmkp");
     EXPECT_EQ(read("ledger.qmkp"), "legacy bytes");
     EXPECT_EQ(names(), (Names{"ledger.qmkp", "ledger_1.qmkp"}));
 }
 
 TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
-    source("ledger.qmkx", "legacy bytes");
+    auto d = document(source("ledger.qmkx", "legacy bytes"));
     // Another program creates ledger.qmkp while the document is being written.
     const auto intruder = dir.path() / "ledger.qmkp";
     bool created = false;
@@ -119,35 +125,22 @@ TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
         }
         return 0;
     });
-    save(s);
+    save(*d, h);
     EXPECT_TRUE(created);
-    EXPECT_EQ(s.newFile()->Name(), "ledger_1.qmkp");
+    EXPECT_EQ(h.newFile()->Name(), "ledger_1.qmkp");
     EXPECT_EQ(read("ledger.qmkp"), "someone else's");
     EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp", "ledger_1.qmkp"}));
 }
 
 TEST_F(SaveTest, PostsItsStatusAndLeavesTheClosedOutputInFileBS) {
-    source("ledger.qmkx", "legacy bytes");
-    s.fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
-    save(s);
-    EXPECT_EQ(s.status(), Globals::kStatusSave());
-    ASSERT_TRUE(s.fileBS);
-    EXPECT_FALSE(s.fileBS->IsOpen());
-    EXPECT_EQ(s.newFile()->Name(), "ledger.qmkp");
-    EXPECT_EQ(std::filesystem::file_size(s.newFile()->path()), 129820u + 128u);
-}
-
-TEST_F(SaveTest, RefusesANegativeJournalCountBeforeWritingAnything) {
-    source("ledger.qmkx", "legacy bytes");
-    s.qmkaVrs->maxEcrCount = -32768;
-    try {
-        save(s);
-        FAIL() << "a negative journal count was saved";
-    } catch (const ConversionError& e) {
-        EXPECT_EQ(std::string(e.what()), Globals::kNegativeEcrCount() + "-32768");
-    }
-    EXPECT_EQ(names(), Names{"ledger.qmkx"});
-    EXPECT_FALSE(s.newFile());
+    auto d = document(source("ledger.qmkx", "legacy bytes"));
+    d->fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
+    save(*d, h);
+    EXPECT_EQ(h.status(), Globals::kStatusSave());
+    ASSERT_TRUE(d->fileBS);
+    EXPECT_FALSE(d->fileBS->IsOpen());
+    EXPECT_EQ(h.newFile()->Name(), "ledger.qmkp");
+    EXPECT_EQ(std::filesystem::file_size(h.newFile()->path()), 129820u + 128u);
 }
 
 } // namespace

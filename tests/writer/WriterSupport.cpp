@@ -1,6 +1,5 @@
 #include "writer/WriterSupport.h"
 
-#include "model/ConversionState.h"
 #include "platform/BinaryStream.h"
 #include "reader/Reader.h"
 
@@ -12,10 +11,10 @@ namespace qmk::test {
 // The header as every conversion starts it: construction values, then the
 // working defaults that the reader gives a fresh record.
 void applyWorkingDefaults(VLQmkaProVersion& h) {
-    ConversionState s;
-    s.qmkaVrs = std::make_unique<VLQmkaProVersion>();
-    ResetQmkaVersion(s);
-    h = *s.qmkaVrs;
+    ConversionDocument d;
+    d.qmkaVrs = std::make_unique<VLQmkaProVersion>();
+    ResetQmkaVersion(d);
+    h = *d.qmkaVrs;
 }
 
 std::string expectedDefaultHeader() {
@@ -53,7 +52,7 @@ std::filesystem::path DocFolderTest::source(const std::string& name, const std::
     FolderItem f(p);
     if (!creator.empty() && !f.SetMacTypeAndCreator("TEXT", creator))
         ADD_FAILURE() << "cannot set the creator code here; set QMK_TEST_TMPDIR";
-    s.setFileToConvert(f);
+    h.setFileToConvert(f);
     return p;
 }
 

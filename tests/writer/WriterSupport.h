@@ -1,9 +1,10 @@
 // Shared by the writer and conversion tests: the working header defaults written
 // out from their table, the Pro header those defaults give, and a scratch
-// folder with a source document and a conversion state around it.
+// folder with source documents and a hand-off around them.
 #pragma once
 
-#include "model/ConversionState.h"
+#include "model/ConversionDocument.h"
+#include "model/ConversionHandoff.h"
 #include "platform/Worker.h"
 #include "support/Bytes.h"
 
@@ -31,18 +32,18 @@ bool supportsCodes(const std::filesystem::path& folder);
                             "set QMK_TEST_TMPDIR to a folder that does";                           \
     } while (0)
 
-// A scratch folder with one source document, the conversion state pointed at
-// it, and pauses that return at once.
+// A scratch folder with source documents, the hand-off pointed at them, and
+// pauses that return at once.
 class DocFolderTest : public ::testing::Test {
   protected:
     TempDir dir;
-    ConversionState s;
+    ConversionHandoff h;
     InstantPacer pacer;
     ScopedPacer scoped{pacer};
 
     void TearDown() override;
 
-    // Writes the source and makes it the current file.
+    // Writes the source and makes it the current file of `h`.
     std::filesystem::path source(const std::string& name, const std::string& bytes,
                                  const std::string& creator = "");
     // The names in the scratch folder.

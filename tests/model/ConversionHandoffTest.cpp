@@ -1,4 +1,7 @@
-#include "model/ConversionState.h"
+#include "model/ConversionDocument.h"
+#include "model/ConversionHandoff.h"
+#include "model/Globals.h"
+#include "platform/Errors.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -7,22 +10,68 @@
 namespace qmk {
 namespace {
 
-TEST(ConversionStateTest, InitialValues) {
-    ConversionState s;
-    EXPECT_EQ(s.currencies.size(), 32u);
-    EXPECT_EQ(s.acces.size(), 6u);
-    EXPECT_TRUE(s.accounts.empty());
-    EXPECT_TRUE(s.ecritures.empty());
+TEST(ConversionHandoffTest, InitialValues) {
+    ConversionHandoff s;
     EXPECT_TRUE(s.converted.load());
     EXPECT_EQ(s.windowTitle(), "Quillmark Pro Converter");
     EXPECT_FALSE(s.statusChanged());
     EXPECT_FALSE(s.fileToConvert().has_value());
     EXPECT_FALSE(s.newFile().has_value());
-    EXPECT_FALSE(s.qmkaVrs);
+
+    ConversionDocument d(FolderItem("/x/ledger.qmkx"));
+    EXPECT_EQ(d.fileToConvert.Name(), "ledger.qmkx");
+    EXPECT_EQ(d.currencies.size(), 32u);
+    EXPECT_EQ(d.acces.size(), 6u);
+    EXPECT_TRUE(d.accounts.empty());
+    EXPECT_TRUE(d.ecritures.empty());
+    EXPECT_FALSE(d.qmkaVrs);
+    EXPECT_FALSE(d.fileBS);
 }
 
-TEST(ConversionStateTest, OnlyTheLastPostsBetweenTwoTakesAreSeen) {
-    ConversionState s;
+// While a body runs, its file is fixed: the current file cannot change, and a
+// second body cannot start. A body that never finishes (a quit) keeps the flag.
+TEST(ConversionHandoffTest, ABodyHoldsTheCurrentFileUntilItFinishes) {
+    ConversionHandoff s;
+    const FolderItem alpha("/A/Alpha.qmkx"), beta("/B/Beta.qmkx");
+    ASSERT_TRUE(s.setFileToConvert(alpha));
+    {
+        auto run = s.beginBody();
+        ASSERT_TRUE(run);
+        EXPECT_FALSE(s.converted.load());
+        EXPECT_EQ(run->file(), alpha);
+        EXPECT_FALSE(s.beginBody()) << "a second body while one runs";
+        EXPECT_FALSE(s.setFileToConvert(beta));
+        EXPECT_FALSE(s.setFileToConvert(std::nullopt));
+        EXPECT_EQ(s.fileToConvert(), alpha);
+        run->finish();
+        EXPECT_TRUE(s.converted.load());
+    }
+    EXPECT_TRUE(s.setFileToConvert(beta));
+    EXPECT_EQ(s.fileToConvert(), beta);
+    {
+        auto stopped = s.beginBody();
+        ASSERT_TRUE(stopped);
+        EXPECT_EQ(stopped->file(), beta);
+    }
+    EXPECT_FALSE(s.converted.load()) << "a body dropped unfinished";
+    EXPECT_FALSE(s.setFileToConvert(alpha));
+}
+
+TEST(EntryCountTest, RefusesANegativeCountInFrench) {
+    for (int64_t n : {0LL, 1LL, 32767LL})
+        EXPECT_EQ(EntryCount(n).value(), n);
+    for (int64_t n : {-1LL, -32768LL}) {
+        try {
+            EntryCount c(n);
+            ADD_FAILURE() << "accepted " << c.value();
+        } catch (const ConversionError& e) {
+            EXPECT_EQ(e.what(), Globals::kNegativeEcrCount() + std::to_string(n));
+        }
+    }
+}
+
+TEST(ConversionHandoffTest, OnlyTheLastPostsBetweenTwoTakesAreSeen) {
+    ConversionHandoff s;
     EXPECT_FALSE(s.takeStatus());
     s.newStatus("Reprise des entêtes…");
     s.setTitle("Conversion depuis Quillmark 3.2");
@@ -40,8 +89,8 @@ TEST(ConversionStateTest, OnlyTheLastPostsBetweenTwoTakesAreSeen) {
     EXPECT_EQ(p->windowTitle, "Quillmark Pro Converter");
 }
 
-TEST(ConversionStateTest, ARefusalSetsMessageAndTitleWithoutRaisingTheFlag) {
-    ConversionState s;
+TEST(ConversionHandoffTest, ARefusalSetsMessageAndTitleWithoutRaisingTheFlag) {
+    ConversionHandoff s;
     s.setTitle("Conversion depuis Quillmark Plus / Quillmark X");
     s.takeStatus();
     s.refuse("Ce document est déjà dans la version Pro 6.2", "Quillmark Pro Converter");
@@ -51,25 +100,10 @@ TEST(ConversionStateTest, ARefusalSetsMessageAndTitleWithoutRaisingTheFlag) {
     EXPECT_EQ(s.takeErrorMsg(), "");
 }
 
-TEST(ConversionStateTest, ResetRecordsForgetsTheEarlierFile) {
-    ConversionState s;
-    s.currencies[5].wide1 = 7;
-    s.accounts.resize(10003);
-    s.ecritures.resize(3);
-    s.cptInfo.long1 = 4;
-    s.acces[2].short1 = 9;
-    s.ResetRecords();
-    EXPECT_EQ(s.currencies[5].wide1, 0);
-    EXPECT_EQ(s.currencies.size(), 32u);
-    EXPECT_TRUE(s.accounts.empty() && s.ecritures.empty());
-    EXPECT_EQ(s.cptInfo.long1, 0);
-    EXPECT_EQ(s.acces[2].short1, 0);
-}
-
 // A post is a text and its flag: a take from the other thread sees each status
 // together with the title posted with it, never a mix.
-TEST(ConversionStateTest, TakesFromAnotherThreadSeeWholePosts) {
-    ConversionState s;
+TEST(ConversionHandoffTest, TakesFromAnotherThreadSeeWholePosts) {
+    ConversionHandoff s;
     constexpr int kPosts = 20000;
     std::thread worker([&] {
         for (int i = 0; i < kPosts; ++i) {
