@@ -31,7 +31,7 @@ class ExampleTest : public test::DocFolderTest {
         const std::string bytes = test::TempDir::read(kExamples / example);
         EXPECT_FALSE(bytes.empty()) << "no example " << (kExamples / example);
         source(example, bytes);
-        convertThread_Run(s, nullptr);
+        convertThread_Run(h, nullptr);
         return bytes;
     }
 };
@@ -43,7 +43,7 @@ class GoldenTest : public ExampleTest,
 TEST_P(GoldenTest, ExampleConvertsToTheCommittedDocument) {
     const auto [example, written] = GetParam();
     convert(example);
-    ASSERT_EQ(s.errorMsg(), "");
+    ASSERT_EQ(h.errorMsg(), "");
     ASSERT_EQ(names(), (std::set<std::string>{example, written}));
 
     const std::string got = read(written);
@@ -66,8 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, GoldenTest,
 
 TEST_F(ExampleTest, ProExampleIsRefusedAndNothingIsWritten) {
     const std::string bytes = convert("pro.qmkp");
-    EXPECT_EQ(s.errorMsg(), Globals::kVersionPro());
-    EXPECT_FALSE(s.newFile());
+    EXPECT_EQ(h.errorMsg(), Globals::kVersionPro());
+    EXPECT_FALSE(h.newFile());
     EXPECT_EQ(names(), std::set<std::string>{"pro.qmkp"});
     EXPECT_EQ(read("pro.qmkp"), bytes);
 }
