@@ -1,6 +1,7 @@
 #include "model/ConversionDocument.h"
 
 #include "model/Globals.h"
+#include "model/Layout.h"
 #include "platform/Errors.h"
 
 #include <string>
@@ -13,7 +14,8 @@ EntryCount::EntryCount(int64_t n) : n_(n) {
 }
 
 ConversionDocument::ConversionDocument(FolderItem file)
-    : fileToConvert(std::move(file)), currencies(32), acces(6) {}
+    : fileToConvert(std::move(file)), currencies(Layout::kCurrencyLast + 1),
+      acces(Layout::kAccessCount) {}
 
 BinaryStream& ConversionDocument::stream() {
     if (!fileBS)

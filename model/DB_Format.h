@@ -186,6 +186,15 @@ struct EnrListRec : Image<EnrListRec> {
 
 #pragma pack(pop)
 
+// The values that the readers' slot-chain initialisers give one record, in place; the record's
+// other fields keep what they hold. The writer gives them to the regions that no reader filled.
+// Free account slot i of 1..10001: chained to i - 1 and i + 1 (none after the last), a blank
+// name, wide1 -1 and a blank CAT.
+void setFreeAccountSlot(CptRecord& r, int64_t i);
+// Blank journal entry i of 1..n: chained to i - 1 and i + 1 (none after n), a blank label and
+// reference, every number 0 and every flag False.
+void setBlankEntry(EcrRecord& r, int64_t i, int64_t n);
+
 // Layouts, checked against the record tables.
 static_assert(sizeof(CatRec) == 24);
 static_assert(offsetof(CatRec, long1) == 0 && offsetof(CatRec, short1) == 4);

@@ -3,6 +3,7 @@
 // position is set again wherever the legacy layout asks, so a title whose length
 // byte runs past its room never shifts the fields that follow it.
 #include "model/Globals.h"
+#include "model/Layout.h"
 #include "model/Utils.h"
 #include "platform/Errors.h"
 #include "platform/Worker.h"
@@ -26,7 +27,7 @@ template <typename T> T clampSize(T v) {
 
 // Offsets 2..71, shared by the Plus / X and the 3.2 headers; ends at 72.
 void readHeadBlock(BinaryStream& in, VLQmkaProVersion& h) {
-    in.SetPosition(2);
+    in.SetPosition(Layout::Legacy::kHeader);
     h.serialNb = in.ReadInt32();
     in.SetPosition(6);
     h.coded = in.ReadBoolean();

@@ -30,11 +30,6 @@ void initAccounts(ConversionDocument& s);
 void QMXReadEcr(ConversionDocument& s, StatusPoster& post, EntryCount n);
 void initEcr(ConversionDocument& s, EntryCount n);
 
-// The values the two initialisers give one record, in place; the record's other
-// fields keep what they hold. The writer uses them for regions no reader filled.
-void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i);       // free slot i of 1..10001
-void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n); // entry i of 1..n
-
 // Edition drivers.
 void ReadQuillmarkXDoc(ConversionDocument& s, StatusPoster& post);
 void ReadQuillmark32Doc(ConversionDocument& s, StatusPoster& post);

@@ -2,7 +2,7 @@
 // of accounts and the journal. Accounts and journal are read in one block each
 // and parsed from memory; a document that ends early reads as zeros.
 #include "model/Globals.h"
-#include "model/Utils.h"
+#include "model/Layout.h"
 #include "platform/Errors.h"
 #include "platform/MemoryBlock.h"
 #include "platform/Worker.h"
@@ -12,23 +12,9 @@
 
 namespace qmk {
 
+namespace Legacy = Layout::Legacy;
+
 namespace {
-
-constexpr int64_t kCurrenciesAt = 512;
-constexpr int64_t kAccessAt = 1280;
-constexpr int kAccessCount = 6;
-constexpr size_t kAccessSize = 42;
-
-constexpr int64_t kAccountInfoAt = 1532;
-constexpr int64_t kAccountsAt = 1548;
-constexpr int kLegacyAccounts = 1000; // slots 1..1000; slot 0 is never parsed
-constexpr size_t kAccountSlot = 128;
-constexpr int kLastFreeAccount = 10001;
-constexpr size_t kAccountBound = 10002;
-
-constexpr int64_t kJournalInfoAt = 129676;
-constexpr int64_t kJournalAt = 129692;
-constexpr size_t kEntrySize = 82;
 
 void readListInfo(BinaryStream& in, int64_t at, DB_Format::EnrListRec& info) {
     in.SetPosition(at);
@@ -43,7 +29,7 @@ void readListInfo(BinaryStream& in, int64_t at, DB_Format::EnrListRec& info) {
 void ReadCurrencies(ConversionDocument& s, StatusPoster& post) {
     post.newStatus(Globals::kStatusCurrencies());
     BinaryStream& in = s.stream();
-    in.SetPosition(kCurrenciesAt);
+    in.SetPosition(Legacy::kCurrencies);
     for (size_t i = 1; i < s.currencies.size(); ++i) {
         DB_Format::CatRec& c = s.currencies[i];
         c.long1 = in.ReadUInt32();
@@ -59,30 +45,19 @@ void ReadCurrencies(ConversionDocument& s, StatusPoster& post) {
 void QMXReadAccess(ConversionDocument& s, StatusPoster& post) {
     post.newStatus(Globals::kStatusAccess());
     BinaryStream& in = s.stream();
-    if (s.acces.size() < kAccessCount)
-        s.acces.resize(kAccessCount);
-    in.SetPosition(kAccessAt);
-    for (int i = 0; i < kAccessCount; ++i) {
-        s.acces[i].StringValue(false, in.Read(kAccessSize));
+    if (s.acces.size() < Layout::kAccessCount)
+        s.acces.resize(Layout::kAccessCount);
+    in.SetPosition(Legacy::kAccess);
+    for (size_t i = 0; i < Layout::kAccessCount; ++i) {
+        s.acces[i].StringValue(false, in.Read(Legacy::kAccessSize));
         YieldNow();
     }
 }
 
-void setFreeAccountSlot(DB_Format::CptRecord& r, int64_t i) {
-    static const std::string blank = Utils::PString(String(std::string(30, ' ')), 30).bytes;
-    r.recNo = static_cast<int32_t>(i);
-    r.prevRec = static_cast<int32_t>(i - 1);
-    r.nextRec = i == kLastFreeAccount ? 0 : static_cast<int32_t>(i + 1);
-    r.short1 = 0;
-    r.name = blank;
-    r.wide1 = -1;
-    r.CAT = "    ";
-}
-
 void initAccounts(ConversionDocument& s) {
-    s.accounts.resize(kAccountBound + 1);
-    for (int i = 1; i <= kLastFreeAccount; ++i) {
-        setFreeAccountSlot(s.accounts[i], i);
+    s.accounts.resize(Layout::kAccountBound + 1);
+    for (int64_t i = 1; i <= Layout::kLastFreeAccount; ++i) {
+        DB_Format::setFreeAccountSlot(s.accounts[static_cast<size_t>(i)], i);
         YieldNow();
     }
 }
@@ -91,15 +66,16 @@ void QMXReadAccounts(ConversionDocument& s, StatusPoster& post) {
     post.newStatus(Globals::kStatusAccounts());
     BinaryStream& in = s.stream();
     initAccounts(s);
-    readListInfo(in, kAccountInfoAt, s.cptInfo);
+    readListInfo(in, Legacy::kAccountInfo, s.cptInfo);
 
-    in.SetPosition(kAccountsAt);
-    MemoryBlock block((kLegacyAccounts + 1) * kAccountSlot);
+    in.SetPosition(Legacy::kAccounts);
+    MemoryBlock block((Legacy::kAccountLast + 1) * Legacy::kAccountSize);
     block.LittleEndian = false;
     block.SetStringValue(0, in.Read(block.Size()));
 
-    for (int i = 1; i <= kLegacyAccounts; ++i) {
-        const size_t b = kAccountSlot * static_cast<size_t>(i);
+    // Slot 0 is never parsed.
+    for (size_t i = 1; i <= Legacy::kAccountLast; ++i) {
+        const size_t b = Legacy::kAccountSize * i;
         DB_Format::CptRecord& r = s.accounts[i];
         r.recNo = block.Int16Value(b);
         r.prevRec = block.Int16Value(b + 2);
@@ -123,32 +99,14 @@ void QMXReadAccounts(ConversionDocument& s, StatusPoster& post) {
         YieldNow();
     }
     // The last document slot leads into the free chain, whatever it stored.
-    s.accounts[kLegacyAccounts].nextRec = kLegacyAccounts + 1;
-}
-
-void setBlankEntry(DB_Format::EcrRecord& r, int64_t i, int64_t n) {
-    static const std::string label = Utils::PString(String(std::string(63, ' ')), 63).bytes;
-    static const std::string ref = Utils::PString(String(std::string(7, ' ')), 6).bytes + " ";
-    r.recNo = static_cast<int32_t>(i);
-    r.prevRec = static_cast<int32_t>(i - 1);
-    r.nextRec = i == n ? 0 : static_cast<int32_t>(i + 1);
-    r.long1 = 0;
-    r.label = label;
-    r.ref = ref;
-    r.short1 = 0;
-    r.short2 = 0;
-    r.wide1 = 0;
-    r.byte1 = 0;
-    r.flag1 = false;
-    r.flag2 = false;
-    r.flag3 = false;
+    s.accounts[Legacy::kAccountLast].nextRec = static_cast<int32_t>(Legacy::kAccountLast + 1);
 }
 
 void initEcr(ConversionDocument& s, EntryCount n) {
     const int32_t bound = static_cast<int32_t>(n);
     s.ecritures.resize(static_cast<size_t>(bound) + 1);
     for (int32_t i = 1; i <= bound; ++i) {
-        setBlankEntry(s.ecritures[static_cast<size_t>(i)], i, bound);
+        DB_Format::setBlankEntry(s.ecritures[static_cast<size_t>(i)], i, bound);
         YieldNow();
     }
 }
@@ -157,15 +115,15 @@ void QMXReadEcr(ConversionDocument& s, StatusPoster& post, EntryCount n) {
     post.newStatus(Globals::kStatusEcr());
     BinaryStream& in = s.stream();
     initEcr(s, n);
-    readListInfo(in, kJournalInfoAt, s.ecrInfo);
+    readListInfo(in, Legacy::kJournalInfo, s.ecrInfo);
 
-    in.SetPosition(kJournalAt);
-    MemoryBlock block(kEntrySize * static_cast<size_t>(n));
+    in.SetPosition(Legacy::kJournal);
+    MemoryBlock block(Legacy::kEntrySize * static_cast<size_t>(n));
     block.LittleEndian = false;
     block.SetStringValue(0, in.Read(block.Size()));
 
     for (int64_t i = 1; i <= n; ++i) {
-        const size_t b = kEntrySize * static_cast<size_t>(i - 1);
+        const size_t b = Legacy::kEntrySize * static_cast<size_t>(i - 1);
         DB_Format::EcrRecord& r = s.ecritures[static_cast<size_t>(i)];
         r.recNo = block.Int16Value(b);
         r.prevRec = block.Int16Value(b + 2);

@@ -1,24 +1,17 @@
 // The 512-byte header of the Pro document, written field by field.
 #include "writer/Writer.h"
 
+#include "model/Layout.h"
 #include "platform/Errors.h"
 #include "platform/Worker.h"
 
+#include <iterator>
+
 namespace qmk {
 
-namespace {
+namespace Header = Layout::Pro::Header;
 
-// The header always begins with this word; Pro readers accept it whatever
-// edition the source came from.
-constexpr int16_t kProVersionWord = 6200;
-// The writer always writes currency slots 1 to 31 (the array's upper bound).
-constexpr int16_t kCurrencyCount = 31;
-// Rooms of the texts: what fits before the next positioned field.
-constexpr size_t kTitreRoom = 41;
-constexpr size_t kDocColorRoom = 40;
-constexpr size_t kPrintTitleRoom = 75;
-constexpr size_t kLastBackupRoom = 6;
-constexpr size_t kOrdreEntries = 10;
+namespace {
 
 // A text cut to its room, so it never runs into the field that follows it.
 String cut(const String& s, size_t room) {
@@ -52,37 +45,33 @@ uint8_t low8(int64_t v) {
 void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     const VLQmkaProVersion& h = s.header();
 
-    out.SetPosition(0);
-    out.WriteInt16(kProVersionWord);
-    out.SetPosition(2);
+    out.SetPosition(Header::kVersionWord);
+    out.WriteInt16(Header::kVersion);
+    out.SetPosition(Header::kSerialNb);
     out.WriteInt32(low32(h.serialNb));
-    out.SetPosition(6);
+    out.SetPosition(Header::kCoded);
     out.WriteBoolean(h.coded);
-    out.SetPosition(7);
+    out.SetPosition(Header::kUntilLine);
     out.WriteBoolean(h.untilLine);
-    out.SetPosition(8);
+    out.SetPosition(Header::kMaxCptCount);
     out.WriteUInt16(ulow16(h.maxCptCount));
-    out.SetPosition(10);
+    out.SetPosition(Header::kMaxEcrCount);
     out.WriteUInt32(ulow32(h.maxEcrCount));
-    out.SetPosition(14);
+    out.SetPosition(Header::kDigCount);
     out.WriteInt16(low16(h.digCount));
 
     // One byte each; the byte after each sign stays zero.
-    out.SetPosition(16);
-    out.WriteInt8(signByte(h.decPtSign));
-    out.SetPosition(18);
-    out.WriteInt8(signByte(h.thSepSign));
-    out.SetPosition(20);
-    out.WriteInt8(signByte(h.int0Sign));
-    out.SetPosition(22);
-    out.WriteInt8(signByte(h.frac0Sign));
-    out.SetPosition(24);
-    out.WriteInt8(signByte(h.dtSepSign));
+    const String* signs[] = {&h.decPtSign, &h.thSepSign, &h.int0Sign, &h.frac0Sign, &h.dtSepSign};
+    static_assert(std::size(signs) == std::size(Header::kSigns));
+    for (size_t i = 0; i < std::size(signs); ++i) {
+        out.SetPosition(Header::kSigns[i]);
+        out.WriteInt8(signByte(*signs[i]));
+    }
 
-    out.SetPosition(26);
-    out.WritePString(cut(h.titre, kTitreRoom));
+    out.SetPosition(Header::kTitre);
+    out.WritePString(cut(h.titre, Header::kTitreRoom));
 
-    out.SetPosition(68);
+    out.SetPosition(Header::kJrnlLibelSize);
     out.WriteInt16(low16(h.jrnl_libelSize));
     out.WriteUInt8(low8(h.jrnl_refSize));
     out.WriteBoolean(h.accountsAlpha);
@@ -90,7 +79,7 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteUInt8(low8(h.plan_nameSize));
     out.WriteBoolean(h.docOpenFlag);
     out.WriteInt16(low16(h.bouclDef));
-    out.WriteInt16(kCurrencyCount);
+    out.WriteInt16(Header::kCurrencyCount);
     out.WriteBoolean(h.change);
     out.WriteBoolean(h.changePropose);
     out.WriteBoolean(h.ignoreChange);
@@ -99,9 +88,9 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteInt16(static_cast<int16_t>(h.TVAControl));
     out.WriteBoolean(h.notSharedDoc);
     out.WriteBoolean(h.showBCLT);
-    out.Write(cut(h.docColor, kDocColorRoom).bytes); // no length byte
+    out.Write(cut(h.docColor, Header::kDocColorRoom).bytes); // no length byte
 
-    out.SetPosition(128);
+    out.SetPosition(Header::kPlanView);
     out.WriteInt16(low16(h.plan_top));
     out.WriteInt16(low16(h.plan_left));
     out.WriteInt16(low16(h.plan_height));
@@ -109,7 +98,7 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteInt16(low16(h.plan_1stline));
     out.WriteInt16(low16(h.plan_actLine));
 
-    out.SetPosition(146);
+    out.SetPosition(Header::kJrnlView);
     out.WriteInt16(low16(h.jrnl_top));
     out.WriteInt16(low16(h.jrnl_left));
     out.WriteInt16(low16(h.jrnl_height));
@@ -117,7 +106,7 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteUInt32(ulow32(h.jrnl_1stline));
     out.WriteUInt32(ulow32(h.jrnl_actLine));
 
-    out.SetPosition(164);
+    out.SetPosition(Header::kBalView);
     out.WriteInt16(low16(h.bal_top));
     out.WriteInt16(low16(h.bal_left));
     out.WriteInt16(low16(h.bal_height));
@@ -125,7 +114,7 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteInt16(low16(h.bal_1stline));
     out.WriteInt16(low16(h.bal_actLine));
 
-    out.SetPosition(182);
+    out.SetPosition(Header::kExtr1View);
     out.WriteInt16(static_cast<int16_t>(h.extr1_top));
     out.WriteInt16(h.extr1_left);
     out.WriteInt16(static_cast<int16_t>(h.extr1_height));
@@ -134,7 +123,7 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteUInt32(h.extr1_actLine);
     out.WriteInt16(h.extr1_actCpte);
 
-    out.SetPosition(200);
+    out.SetPosition(Header::kExtr2View);
     out.WriteInt16(static_cast<int16_t>(h.extr2_top));
     out.WriteInt16(h.extr2_left);
     out.WriteInt16(static_cast<int16_t>(h.extr2_height));
@@ -143,13 +132,13 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteUInt32(h.extr2_actLine);
     out.WriteInt16(h.extr2_actCpte);
 
-    out.SetPosition(218);
+    out.SetPosition(Header::kSearchView);
     out.WriteInt16(static_cast<int16_t>(h.search_top));
     out.WriteInt16(static_cast<int16_t>(h.search_left));
     out.WriteInt16(static_cast<int16_t>(h.search_height));
     out.WriteInt16(low16(h.search_size));
 
-    out.SetPosition(236);
+    out.SetPosition(Header::kCurrenciesView);
     out.WriteInt16(low16(h.currencies_top));
     out.WriteInt16(low16(h.currencies_left));
     out.WriteInt16(low16(h.currencies_height));
@@ -157,18 +146,18 @@ void saveQmkaVrs(ConversionDocument& s, BinaryStream& out) {
     out.WriteInt16(low16(h.currencies_1stline));
     out.WriteInt16(low16(h.currencies_actLine));
 
-    out.SetPosition(254);
-    for (size_t i = 0; i < kOrdreEntries; ++i) {
+    out.SetPosition(Header::kOrder);
+    for (size_t i = 0; i < Header::kOrderEntries; ++i) {
         out.WriteInt16(i < h.wOrdre.size() ? low16(h.wOrdre[i]) : int16_t{0});
         YieldNow();
     }
 
-    out.SetPosition(380);
-    out.WritePString(cut(h.printTitle, kPrintTitleRoom));
-    out.SetPosition(456);
+    out.SetPosition(Header::kPrintTitle);
+    out.WritePString(cut(h.printTitle, Header::kPrintTitleRoom));
+    out.SetPosition(Header::kMerloFont);
     out.WriteBoolean(h.merloFont);
-    out.SetPosition(460);
-    out.WritePString(cut(h.lastBackup, kLastBackupRoom));
+    out.SetPosition(Header::kLastBackup);
+    out.WritePString(cut(h.lastBackup, Header::kLastBackupRoom));
     out.WriteInt16(low16(h.nbModifications));
 }
 

@@ -17,15 +17,7 @@ using test::PlusXDoc;
 using Names = std::set<std::string>;
 namespace G = Globals;
 
-// Offsets of the Pro document, from its region table.
-constexpr size_t kCurrencies = 512, kAccess = 1280, kAccountInfo = 1532, kAccounts = 1548;
-constexpr size_t kJournalInfo = 129804, kJournal = 129820;
-size_t accountAt(int k) {
-    return kAccounts + 128 * static_cast<size_t>(k);
-}
-size_t entryAt(int i) {
-    return kJournal + 128 * static_cast<size_t>(i - 1);
-}
+using namespace test::pro;
 
 // Returns at once, and notes what the user would see at every point where the
 // worker gives way; can stop the worker at a chosen yield, as quitting does.
@@ -134,7 +126,7 @@ TEST_P(DispatchTest, EachVersionWordAndCreatorCodeTakesItsRoad) {
                                             G::kStatusEcr(), G::kStatusSave(), G::kConverted()}));
         EXPECT_EQ(out.substr(26, 4), "\x03"
                                      "Doc");
-        EXPECT_EQ(out.size(), kJournal + 2 * 128);
+        EXPECT_EQ(out.size(), documentSize(2));
         break;
     case Road::V32:
         EXPECT_EQ(trace.pauses, (std::vector<int>{500, 250, 250, 250}));
@@ -142,7 +134,7 @@ TEST_P(DispatchTest, EachVersionWordAndCreatorCodeTakesItsRoad) {
                                                         G::kStatusSave(), G::kConverted()}));
         EXPECT_EQ(out.substr(26, 4), "\x03"
                                      "Doc");
-        EXPECT_EQ(out.size(), kJournal + 2 * 128);
+        EXPECT_EQ(out.size(), documentSize(2));
         break;
     case Road::HeaderOnly:
         // Nothing is read: the header is the defaults' listing, byte for byte,
@@ -150,7 +142,7 @@ TEST_P(DispatchTest, EachVersionWordAndCreatorCodeTakesItsRoad) {
         EXPECT_EQ(trace.pauses, (std::vector<int>{250, 250}));
         EXPECT_EQ(trace.seen, (std::vector<std::string>{G::kStatusSave(), G::kConverted()}));
         EXPECT_EQ(out.substr(0, 512), test::expectedDefaultHeader());
-        EXPECT_EQ(out.size(), kJournal + 8000 * 128);
+        EXPECT_EQ(out.size(), documentSize(8000));
         break;
     case Road::Refused:
         break;
@@ -212,15 +204,15 @@ TEST_F(ConversionTest, PlusXDocumentIsWrittenWithItsPatches) {
     ASSERT_EQ(h.errorMsg(), "");
     const std::string out = read("ledger.qmkp");
 
-    EXPECT_EQ(out.size(), kJournal + 3 * 128);
+    EXPECT_EQ(out.size(), documentSize(3));
     EXPECT_EQ(out.substr(254, 20), std::string("\0\x05\0\x07\0\x09", 6) + std::string(14, '\0'));
     // Currencies: high bytes cleared below 2^32, kept above; slot 32 zero.
     EXPECT_EQ(beAt(out, kCurrencies, 4), 7u);
     EXPECT_EQ(beAt(out, kCurrencies + 6, 8), 0xFFFFFFFFu);
     EXPECT_EQ(beAt(out, kCurrencies + 14, 8), 0xFFFFFFFEu);
-    EXPECT_EQ(beAt(out, kCurrencies + 24 + 6, 8), 0x100000000ULL);
-    EXPECT_EQ(beAt(out, kCurrencies + 24 + 14, 8), 0xFFFFFFFFu);
-    EXPECT_EQ(out.substr(1256, 24), std::string(24, '\0'));
+    EXPECT_EQ(beAt(out, currencyAt(2) + 6, 8), 0x100000000ULL);
+    EXPECT_EQ(beAt(out, currencyAt(2) + 14, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(out.substr(currencyAt(32), 24), std::string(24, '\0'));
     EXPECT_EQ(beAt(out, kAccess + 2, 2), 0x1234u);
     // Account information sign-extended to 32 bits; accounts patched; free chain.
     EXPECT_EQ(beAt(out, kAccountInfo, 4), 0xFFFFFFFFu);

@@ -9,19 +9,7 @@ namespace {
 
 using test::beAt;
 
-// Offsets of the Pro document, from its region table.
-constexpr size_t kCurrencies = 512, kAccess = 1280, kAccountInfo = 1532, kAccounts = 1548;
-constexpr size_t kJournalInfo = 129804, kJournal = 129820;
-
-size_t currencyAt(int i) {
-    return kCurrencies + 24 * static_cast<size_t>(i - 1);
-}
-size_t accountAt(int k) {
-    return kAccounts + 128 * static_cast<size_t>(k);
-}
-size_t entryAt(int i) {
-    return kJournal + 128 * static_cast<size_t>(i - 1);
-}
+using namespace test::pro;
 
 class RegionWritersTest : public test::DocFolderTest {
   protected:
@@ -82,7 +70,7 @@ TEST_F(RegionWritersTest, CurrencyZeroIsNeverWrittenAndTheLastSlotStaysZero) {
     EXPECT_EQ(beAt(doc, kCurrencies, 4), 0x11111111u);
     EXPECT_EQ(beAt(doc, currencyAt(31), 4), 0x31313131u);
     EXPECT_EQ(beAt(doc, currencyAt(31) + 23, 1), 1u);
-    EXPECT_EQ(doc.substr(1256, 24), std::string(24, '\0'));
+    EXPECT_EQ(doc.substr(currencyAt(32), 24), std::string(24, '\0'));
 }
 
 TEST_F(RegionWritersTest, AccountsAlwaysKeepOnlyTheLow32BitsOfWide1) {
@@ -143,7 +131,7 @@ TEST_F(RegionWritersTest, RegionsStartAtTheirOffsetsAndTextsAreWrittenAsHeld) {
     const std::string doc = saveDoc();
 
     EXPECT_EQ(beAt(doc, kAccess + 2, 2), 0x0A0Bu);
-    EXPECT_EQ(doc[kAccess + 5 * 42 + 4 + 37], 'z');
+    EXPECT_EQ(doc[accessAt(5) + 4 + 37], 'z');
     EXPECT_EQ(beAt(doc, kAccountInfo, 4), 0x01010101u);
     EXPECT_EQ(beAt(doc, kAccountInfo + 12, 4), 0x04040404u);
     EXPECT_EQ(beAt(doc, kAccounts, 4), 0x0C0C0C0Cu);
@@ -159,7 +147,7 @@ TEST_F(RegionWritersTest, RegionsStartAtTheirOffsetsAndTextsAreWrittenAsHeld) {
                                                           "F1",
                                                           3) +
                                                   std::string(5, '\0'));
-    EXPECT_EQ(doc.size(), kJournal + 128 * 2);
+    EXPECT_EQ(doc.size(), documentSize(2));
 }
 
 TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
@@ -168,7 +156,7 @@ TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
         sizeLikeAPlusXRead(n);
         save(*d, h);
         const auto path = h.newFile()->path();
-        EXPECT_EQ(std::filesystem::file_size(path), kJournal + 128 * static_cast<size_t>(n));
+        EXPECT_EQ(std::filesystem::file_size(path), documentSize(static_cast<size_t>(n)));
         std::filesystem::remove(path);
     }
 }
@@ -181,7 +169,7 @@ TEST_F(RegionWritersTest, EmptyArraysAreWrittenAsBlankStructures) {
     ASSERT_TRUE(d->ecritures.empty());
     const std::string doc = saveDoc();
 
-    EXPECT_EQ(doc.size(), kJournal + 128 * 3);
+    EXPECT_EQ(doc.size(), documentSize(3));
     EXPECT_EQ(doc.substr(kCurrencies, kAccounts - kCurrencies),
               std::string(kAccounts - kCurrencies, '\0'))
         << "currencies, access rights and account information are zero";

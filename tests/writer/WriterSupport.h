@@ -1,10 +1,11 @@
-// Shared by the writer and conversion tests: the working header defaults written
-// out from their table, the Pro header those defaults give, and a scratch
+// Shared by the writer and conversion tests: the places in a Pro document, the working header
+// defaults written out from their table, the Pro header those defaults give, and a scratch
 // folder with source documents and a hand-off around them.
 #pragma once
 
 #include "model/ConversionDocument.h"
 #include "model/ConversionHandoff.h"
+#include "model/Layout.h"
 #include "platform/Worker.h"
 #include "support/Bytes.h"
 
@@ -14,6 +15,11 @@
 #include <string>
 
 namespace qmk::test {
+
+// Where the regions and records of a Pro document lie: the writer's own layout, so that a
+// test names a place rather than a number. The layout itself is held to account by the golden
+// documents and the header test, which keep offsets of their own.
+namespace pro = Layout::Pro;
 
 // The header defaults that every conversion starts from (the reader's own reset).
 void applyWorkingDefaults(VLQmkaProVersion& h);
