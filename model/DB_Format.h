@@ -18,12 +18,6 @@ namespace qmk::DB_Format {
 
 static_assert(std::endian::native == std::endian::little);
 
-namespace detail {
-template <typename T> inline T swapped(T v) {
-    return qmk::byteswap(v);
-}
-} // namespace detail
-
 #pragma pack(push, 1)
 
 // A fixed number of raw bytes. Assigning a byte string replaces the whole slot:
@@ -69,10 +63,10 @@ struct CatRec : Image<CatRec> {
     bool flag1 = false;
     bool flag2 = false;
     void EndianSwap() {
-        long1 = detail::swapped(long1);
-        short1 = detail::swapped(short1);
-        wide1 = detail::swapped(wide1);
-        wide2 = detail::swapped(wide2);
+        long1 = byteswap(long1);
+        short1 = byteswap(short1);
+        wide1 = byteswap(wide1);
+        wide2 = byteswap(wide2);
     }
 };
 
@@ -80,15 +74,15 @@ struct AccessRec : Image<AccessRec> {
     char bytes1[2] = {};
     int16_t short1 = 0;
     char bytes2[38] = {};
-    void EndianSwap() { short1 = detail::swapped(short1); }
+    void EndianSwap() { short1 = byteswap(short1); }
 };
 
 struct BouclPlanRecord : Image<BouclPlanRecord> {
     int16_t short1 = 0;
     int16_t short2 = 0;
     void EndianSwap() {
-        short1 = detail::swapped(short1);
-        short2 = detail::swapped(short2);
+        short1 = byteswap(short1);
+        short2 = byteswap(short2);
     }
 };
 
@@ -130,14 +124,14 @@ struct CptRecord : Image<CptRecord> {
     BouclArray boucl = {};
     TextSlot<32> res = {};
     void EndianSwap() {
-        recNo = detail::swapped(recNo);
-        prevRec = detail::swapped(prevRec);
-        nextRec = detail::swapped(nextRec);
-        short1 = detail::swapped(short1);
-        short2 = detail::swapped(short2);
-        short3 = detail::swapped(short3);
-        wide1 = detail::swapped(wide1);
-        short4 = detail::swapped(short4);
+        recNo = byteswap(recNo);
+        prevRec = byteswap(prevRec);
+        nextRec = byteswap(nextRec);
+        short1 = byteswap(short1);
+        short2 = byteswap(short2);
+        short3 = byteswap(short3);
+        wide1 = byteswap(wide1);
+        short4 = byteswap(short4);
         for (int i = 0; i < 4; ++i)
             boucl(i).EndianSwap();
     }
@@ -160,14 +154,14 @@ struct EcrRecord : Image<EcrRecord> {
     int32_t long2 = 0;
     char spare[20] = {};
     void EndianSwap() {
-        recNo = detail::swapped(recNo);
-        prevRec = detail::swapped(prevRec);
-        nextRec = detail::swapped(nextRec);
-        long1 = detail::swapped(long1);
-        short1 = detail::swapped(short1);
-        short2 = detail::swapped(short2);
-        wide1 = detail::swapped(wide1);
-        long2 = detail::swapped(long2);
+        recNo = byteswap(recNo);
+        prevRec = byteswap(prevRec);
+        nextRec = byteswap(nextRec);
+        long1 = byteswap(long1);
+        short1 = byteswap(short1);
+        short2 = byteswap(short2);
+        wide1 = byteswap(wide1);
+        long2 = byteswap(long2);
     }
 };
 
@@ -177,10 +171,10 @@ struct EnrListRec : Image<EnrListRec> {
     int32_t long3 = 0;
     int32_t long4 = 0;
     void EndianSwap() {
-        long1 = detail::swapped(long1);
-        long2 = detail::swapped(long2);
-        long3 = detail::swapped(long3);
-        long4 = detail::swapped(long4);
+        long1 = byteswap(long1);
+        long2 = byteswap(long2);
+        long3 = byteswap(long3);
+        long4 = byteswap(long4);
     }
 };
 

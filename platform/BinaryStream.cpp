@@ -133,9 +133,9 @@ void BinaryStream::readRaw(void* dst, size_t n) {
 }
 
 template <typename T> T BinaryStream::readNumber() {
-    T v;
-    readRaw(&v, sizeof v);
-    return LittleEndian ? v : byteswap(v);
+    unsigned char b[sizeof(T)];
+    readRaw(b, sizeof b);
+    return loadInt<T>(b, LittleEndian);
 }
 
 int8_t BinaryStream::ReadInt8() {
@@ -188,8 +188,9 @@ void BinaryStream::writeRaw(const void* src, size_t n) {
 }
 
 template <typename T> void BinaryStream::writeNumber(T v) {
-    T w = LittleEndian ? v : byteswap(v);
-    writeRaw(&w, sizeof w);
+    unsigned char b[sizeof(T)];
+    storeInt(b, v, LittleEndian);
+    writeRaw(b, sizeof b);
 }
 
 void BinaryStream::WriteInt8(int8_t v) {

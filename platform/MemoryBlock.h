@@ -2,10 +2,11 @@
 // An access outside the block throws std::out_of_range.
 #pragma once
 
+#include "platform/ByteOrder.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 namespace qmk {
@@ -55,25 +56,12 @@ class MemoryBlock {
 
 template <typename T> inline T MemoryBlock::get(size_t off) const {
     need(off, sizeof(T));
-    using U = std::make_unsigned_t<T>;
-    U u = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) {
-        size_t idx = LittleEndian ? off + sizeof(T) - 1 - i : off + i;
-        u = static_cast<U>((sizeof(T) > 1 ? (u << 8) : 0) | data_[idx]);
-    }
-    return static_cast<T>(u);
+    return loadInt<T>(data_.data() + off, LittleEndian);
 }
 
 template <typename T> inline void MemoryBlock::set(size_t off, T v) {
     need(off, sizeof(T));
-    using U = std::make_unsigned_t<T>;
-    U u = static_cast<U>(v);
-    for (size_t i = 0; i < sizeof(T); ++i) {
-        size_t idx = LittleEndian ? off + i : off + sizeof(T) - 1 - i;
-        data_[idx] = static_cast<uint8_t>(u & 0xFF);
-        if constexpr (sizeof(T) > 1)
-            u = static_cast<U>(u >> 8);
-    }
+    storeInt(data_.data() + off, v, LittleEndian);
 }
 
 } // namespace qmk
