@@ -263,29 +263,46 @@ class MainWindowTest : public QObject {
         QCOMPARE(box->cursor().shape(), Qt::ArrowCursor);
     }
 
-    void editMenuActsOnTheAnimation() {
+    // Ctrl+A and Ctrl+C typed in the window reach the animation view, which takes
+    // a selection only while it is enabled; the program keeps it disabled in both
+    // views, so nothing is selected or copied, now or in a later conversion.
+    void editKeysActOnTheAnimationOnlyWhenEnabled_data() {
+        QTest::addColumn<bool>("conversionView");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("drop view") << false << false;
+        QTest::newRow("conversion view") << true << false;
+        QTest::newRow("an enabled view") << true << true;
+    }
+    void editKeysActOnTheAnimationOnlyWhenEnabled() {
+        QFETCH(bool, conversionView);
+        QFETCH(bool, enabled);
         wMain w;
-        w.DisplayConversion(true);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         AnimationView* view = w.ccConvert();
+        if (conversionView)
+            w.DisplayConversion(true);
+        view->setEnabled(enabled);
         QClipboard* clip = QGuiApplication::clipboard();
         clip->setText("avant");
 
-        // Nothing selected: copy leaves the clipboard alone.
-        w.EditCopy()->trigger();
-        QCOMPARE(clip->text(), QString("avant"));
-
-        w.EditSelectAll()->trigger();
-        QVERIFY(view->selected());
+        QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view->selected(), enabled);
+        // Cut, Paste, Delete and Undo do nothing, selection or not.
         for (QAction* a : {w.EditCut(), w.EditPaste(), w.EditClear(), w.EditUndo()})
             a->trigger();
         QCOMPARE(clip->text(), QString("avant"));
-        QVERIFY(view->loaded());
-        QVERIFY(view->selected());
+        QCOMPARE(view->selected(), enabled);
 
-        w.EditCopy()->trigger();
-        const QImage copied = clip->image();
-        QVERIFY(!copied.isNull());
-        QCOMPARE(copied.size(), view->currentImage().size());
+        QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier);
+        if (enabled) {
+            QCOMPARE(clip->image().size(), view->currentImage().size());
+        } else {
+            QCOMPARE(clip->text(), QString("avant"));
+            // The next conversion shows the animation as it is, unselected.
+            w.DisplayConversion(true);
+            QVERIFY(!view->selected());
+        }
     }
 
     // Look at these after a run under xvfb-run; they are written only when asked for.
