@@ -311,27 +311,31 @@ void wMain::Event_DragExit() {
     setTextColor(stDrop_, kCaptionAfter);
 }
 
+// Every drag is taken, so that one without a file can be dropped and told
+// "Fichier non reconnu"; only a drag of files shows the hover look.
 void wMain::dragEnterEvent(QDragEnterEvent* e) {
-    if (!e->mimeData()->hasUrls()) {
-        e->ignore();
-        return;
-    }
     e->acceptProposedAction();
-    Event_DragOver();
+    fileDrag_ = e->mimeData()->hasUrls();
+    if (fileDrag_)
+        Event_DragOver();
 }
 
 void wMain::dragMoveEvent(QDragMoveEvent* e) {
     e->acceptProposedAction();
-    Event_DragOver();
+    if (fileDrag_)
+        Event_DragOver();
 }
 
 void wMain::dragLeaveEvent(QDragLeaveEvent* e) {
     e->accept();
-    Event_DragExit();
+    if (fileDrag_)
+        Event_DragExit();
+    fileDrag_ = false;
 }
 
 void wMain::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
+    fileDrag_ = false;
     Event_DropObject(e->mimeData()->urls());
 }
 

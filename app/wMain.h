@@ -152,6 +152,8 @@ class wMain : public QWidget {
     DropBox* ccDropFile_ = nullptr;
     ConvertThread* convertThread_ = nullptr;
     QTimer* convertTimer_ = nullptr;
+    // The drag over the window carries files (only such a drag shows the hover look).
+    bool fileDrag_ = false;
 };
 
 } // namespace qmk

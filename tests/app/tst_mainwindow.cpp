@@ -1,5 +1,7 @@
 // The main window: frame, placement, controls in both views, status looks, drag
 // feedback, drop-box cursors and the Edit menu on the animation view.
+#include "BatchProbe.h"
+
 #include "app/AnimationView.h"
 #include "app/Controls.h"
 #include "app/MainMenuBar.h"
@@ -241,14 +243,24 @@ class MainWindowTest : public QObject {
         QCOMPARE(textColor(w.stDrop()), QColor("#33CC33"));
     }
 
-    void dragWithoutFilesIsNotTaken() {
+    // A text clipping may be dropped, and is told it is no file; it does not
+    // show the hover look that files get.
+    void dragWithoutFilesIsToldItIsNoFile() {
         wMain w;
+        test::BatchProbe probe(w);
         QMimeData text;
         text.setText("Compta");
-        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &text, Qt::LeftButton,
-                              Qt::NoModifier);
+        const QPoint at = w.content()->mapTo(&w, QPoint(50, 50));
+        QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &enter);
-        QVERIFY(!enter.isAccepted());
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(textColor(w.stDrop()), QColor("#6C6C6C"));
+        QVERIFY(samePicture(w.ccDropFile()->backdrop(), icondropbox()));
+
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject&>(w).event(&drop);
+        QCOMPARE(probe.messages, QStringList({"Fichier non reconnu"}));
+        QVERIFY(!w.queue);
         QCOMPARE(textColor(w.stDrop()), QColor("#6C6C6C"));
     }
 
