@@ -265,6 +265,10 @@ void wMain::DisplayConversion(bool conversionView) {
 }
 
 void wMain::updateStatus(const QString& text) {
+    updateStatus(text, qs(state_.windowTitle()));
+}
+
+void wMain::updateStatus(const QString& text, const QString& title) {
     const bool finished = text == QString::fromStdString(Globals::kConverted());
     QFont f = stStatus_->font();
     f.setBold(finished);
@@ -272,7 +276,6 @@ void wMain::updateStatus(const QString& text) {
     setTextColor(stStatus_, finished ? kFinishedText : kProgressText);
     statusRec_->setFillColor(finished ? kWhite : kProgressFill);
     stStatus_->setText(text);
-    const QString title = qs(state_.windowTitle());
     setWindowTitle(title);
     stStatus_->repaint();
     emit statusApplied(text, title);
@@ -362,12 +365,15 @@ void wMain::startConversion() {
 }
 
 void wMain::convertTimer_Action() {
-    // The worker's last status and title for a file are applied before the file
-    // is finished below, so they are seen before the next file starts.
+    // The busy flag first, then the texts: the worker posts its last status and
+    // title before it sets the flag, so a file seen finished here has them in
+    // the take below, and they are shown before the next file starts. A file
+    // that ends after this read is finished at the next tick.
+    const bool finished = state_.converted.load();
     if (const auto pending = state_.takeStatus())
-        updateStatus(qs(pending->status));
+        updateStatus(qs(pending->status), qs(pending->windowTitle));
 
-    if (!state_.converted.load())
+    if (!finished)
         return;
     if (const std::string message = state_.takeErrorMsg(); !message.empty()) {
         const auto file = state_.fileToConvert();

@@ -74,8 +74,10 @@ class wMain : public QWidget {
     // false: the drop view, with the normal drop-box look.
     void DisplayConversion(bool conversionView);
     // Shows the text in its look (finished for exactly the converted text, progress
-    // for any other) and applies the pending window title.
+    // for any other) and applies the window title: the one taken with the text
+    // from the worker, or else the current one.
     void updateStatus(const QString& text);
+    void updateStatus(const QString& text, const QString& title);
 
     // Files one refusal in the error panel, creating the panel on first use.
     void addError(const QString& name, const QString& message);

@@ -7,8 +7,10 @@
 #include "app/Resources.h"
 #include "app/wMain.h"
 
+#include <QLabel>
 #include <QMimeData>
 #include <QPointer>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,18 +20,6 @@ using namespace qmk::test;
 namespace {
 
 constexpr int kBatchTimeoutMs = 120000;
-
-void dropOn(wMain& w, const QStringList& paths) {
-    QMimeData drag;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls << QUrl::fromLocalFile(p);
-    drag.setUrls(urls);
-    QDropEvent drop(QPointF(190, 90), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
-    // Straight to the window: the application lets a drop through only while a
-    // real drag is under way.
-    static_cast<QObject&>(w).event(&drop);
-}
 
 QStringList texts(const std::vector<Shown>& run) {
     QStringList t;
@@ -241,6 +231,61 @@ class BatchTest : public QObject {
         // Nothing but the one document was written, and nothing was left behind.
         QCOMPARE(namesIn(folder_),
                  QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx", "Négatif.qmkx"}));
+    }
+
+    // The worker's last status and title, and the end of its body, land while a
+    // tick is between its reads: here the tick is applying the status before
+    // them, and at that moment the real worker thread posts the last ones and
+    // clears its busy flag. They are still shown before the batch ends, and
+    // nothing is left pending for the next batch.
+    void lastStatusAndTitleLandingMidTick() {
+        const QString only = make("Seul.qmk3", v32Image());
+        const QString pro = make("Pro.qmkp", proImage());
+        const QString header = qs(Globals::kStatusHeader());
+        const QString converted = qs(Globals::kConverted());
+        const QString app = Globals::kAppTitle;
+        const QString reading = "Conversion depuis Quillmark 3.2";
+
+        wMain w;
+        BatchProbe probe(w);
+        QSemaphore go, posted;
+        w.convertThread()->setBody([&](ConversionState& s, const std::function<void()>& on) {
+            bool idle = true;
+            if (!s.converted.compare_exchange_strong(idle, false))
+                return;
+            on();
+            s.newStatus(header.toStdString());
+            s.setTitle(reading.toStdString());
+            go.tryAcquire(1, 60000);
+            s.newStatus(converted.toStdString());
+            s.setTitle(app.toStdString());
+            s.converted = true;
+            posted.release();
+        });
+        bool forced = false;
+        connect(&w, &wMain::statusApplied, &w, [&](const QString& text, const QString&) {
+            if (text != header || forced)
+                return;
+            forced = true;
+            go.release();
+            posted.tryAcquire(1, 60000); // the worker has ended its body
+        });
+        QVERIFY(dropOn(w, {only}));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QVERIFY(forced);
+        QCOMPARE(probe.shown.back().text, converted);
+        QCOMPARE(probe.shown.back().title, app);
+        QCOMPARE(w.windowTitle(), app);
+        QCOMPARE(w.stStatus()->text(), converted);
+        QVERIFY(!w.state().statusChanged());
+
+        // A refused file next: it shows its start and nothing of the last batch.
+        w.convertThread()->setBody(convertThread_Run);
+        probe.shown.clear();
+        QVERIFY(dropOn(w, {pro}));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(texts(probe.shown), QStringList({qs(Globals::kStatusInit())}));
+        QCOMPARE(w.windowTitle(), app);
     }
 };
 
