@@ -190,12 +190,17 @@ void wMain::Event_Open() {
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen) {
+        // What is centred is the 388 x 234 window the user works in, the content
+        // area: the menu bar above it (where the platform puts it there) and the
+        // desktop's frame lie outside it.
         const QRect avail = screen->availableGeometry();
-        const auto at = Globals::CenterFrame(avail.width(), avail.height(), width(), height());
+        const auto at = Globals::CenterFrame(avail.width(), avail.height(), kWidth, kHeight);
         // Taken from the screen's own corner, so a primary screen that does not sit
         // at the desktop's origin still gets the window.
         const QPoint origin = screen->geometry().topLeft();
-        move(origin.x() + int(at.left), origin.y() + int(at.top));
+        const QPoint contentAt(origin.x() + int(at.left), origin.y() + int(at.top));
+        // The geometry without the frame: the desktop frames the window around it.
+        setGeometry(QRect(contentAt - content_->pos(), size()));
     }
 
     if (!Globals::lastOpenFolder)

@@ -113,13 +113,11 @@ class wMain : public QWidget {
     void Event_DropObject(const QList<QUrl>& items);
     // The open dialog: any files, several at once, always from lastOpenFolder.
     void openFile();
-    // What every road does with its files: while a batch runs they join it,
-    // otherwise the first becomes current and a new batch starts on them.
+    // What every road does with its files: while a batch runs (its queue panel
+    // is held, from the intake to the end of the batch, and nothing else can
+    // close it) they join it; otherwise the first becomes current and a new
+    // batch starts on them. So no batch starts while the worker is busy.
     void takeFiles(SharedFileList files);
-    // A new batch on the files (the road has made element 0 current): the queue
-    // panel is created on the list, held in `queue` and shown; the end of its
-    // slide-out starts the first conversion.
-    void startBatch(SharedFileList files);
 
     // --- Replaceable for tests ---------------------------------------------------------
     // Shows a message; a window-modal box by default.
@@ -144,6 +142,10 @@ class wMain : public QWidget {
     void Layout();
     void CreateControls();
     void Event_Open();
+    // A new batch on the files (element 0 is current): the queue panel is created
+    // on the list, held in `queue` and shown; the end of its slide-out starts the
+    // first conversion.
+    void startBatch(SharedFileList files);
 
     ConversionState state_;
     QWidget* content_ = nullptr;

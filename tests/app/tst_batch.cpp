@@ -3,6 +3,7 @@
 // failures filed as error rows, the end of the batch and its one reveal.
 #include "BatchProbe.h"
 
+#include "app/App.h"
 #include "app/ConvertThread.h"
 #include "app/Resources.h"
 #include "app/wMain.h"
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QSemaphore>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 
 using namespace qmk;
@@ -35,6 +37,13 @@ QStringList titles(const std::vector<Shown>& run) {
         if (t.isEmpty() || t.last() != s.title)
             t << s.title;
     return t;
+}
+
+// A close request as the window system delivers it: to the panel's window.
+bool requestClose(QWidget* window) {
+    QCloseEvent close;
+    QCoreApplication::sendEvent(window->windowHandle(), &close);
+    return close.isAccepted();
 }
 
 } // namespace
@@ -231,6 +240,78 @@ class BatchTest : public QObject {
         // Nothing but the one document was written, and nothing was left behind.
         QCOMPARE(namesIn(folder_),
                  QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx", "Négatif.qmkx"}));
+    }
+
+    // Whatever arrives in the middle of a batch, the batch holds: a close request
+    // on the queue panel (while it slides out, or while the first file is read)
+    // is refused, and a drop and a document from the desktop while a file is read
+    // join the batch. Every file is converted into its own folder under its own
+    // name, byte for byte.
+    void nothingMidBatchBreaksIt_data() {
+        QTest::addColumn<bool>("closeWhileSliding");
+        QTest::newRow("close while sliding out") << true;
+        QTest::newRow("close while a file is read") << false;
+    }
+    void nothingMidBatchBreaksIt() {
+        QFETCH(bool, closeWhileSliding);
+        for (const char* sub : {"A", "B", "C", "headless"})
+            QVERIFY(QDir(folder_).mkdir(sub));
+        const QString alpha = make("A/Alpha.qmkx", plusXImage("Alpha")),
+                      delta = make("A/Delta.qmk3", v32Image("Delta")),
+                      beta = make("B/Beta.qmkx", plusXImage("Beta")),
+                      gamma = make("C/Gamma.qmk3", v32Image("Gamma"));
+        QStringList copies;
+        for (const QString& s : {alpha, delta, beta, gamma}) {
+            copies << path("headless/" + QFileInfo(s).fileName());
+            QVERIFY(QFile::copy(s, copies.last()));
+        }
+        convertHeadless(copies);
+
+        auto app = NewAppInstance();
+        app->Event_Open();
+        wMain& w = *app->mainWindow();
+        BatchProbe probe(w);
+        QVERIFY(dropOn(w, {alpha, delta}));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+
+        if (closeWhileSliding) {
+            QVERIFY(panel->panelWidth() < wQueue::kOpenWidth);
+            QVERIFY(!requestClose(panel));
+        }
+        // Alpha is being read.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.ccConvert()->isVisibleTo(w.content()) && !w.state().converted.load(), 20000);
+        if (!closeWhileSliding)
+            QVERIFY(!requestClose(panel));
+        QCoreApplication::processEvents();
+        QVERIFY(panel);
+        QVERIFY(panel->isVisible());
+
+        QVERIFY(dropOn(w, {beta}));
+        app->Event_OpenDocument(FolderItem(gamma.toStdString()));
+        QCOMPARE(w.queue.data(), panel.data());
+        QCOMPARE(qs(w.state().fileToConvert()->Name()), QString("Alpha.qmkx"));
+        QCOMPARE(probe.queueRows(),
+                 QStringList({"Alpha.qmkx", "Delta.qmk3", "Beta.qmkx", "Gamma.qmk3"}));
+
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.started(),
+                 QStringList({"Alpha.qmkx", "Delta.qmk3", "Beta.qmkx", "Gamma.qmk3"}));
+        QVERIFY(probe.errorRows().isEmpty());
+        const QStringList written = {"A/Alpha.qmkp", "A/Delta.qmkp", "B/Beta.qmkp", "C/Gamma.qmkp"};
+        for (const QString& out : written) {
+            const QByteArray bytes = readFile(path(out));
+            QVERIFY2(!bytes.isEmpty(), qPrintable(out));
+            QVERIFY2(bytes == readFile(path("headless/" + QFileInfo(out).fileName())),
+                     qPrintable(out));
+        }
+        QCOMPARE(namesIn(path("A")),
+                 QStringList({"Alpha.qmkp", "Alpha.qmkx", "Delta.qmk3", "Delta.qmkp"}));
+        QCOMPARE(namesIn(path("B")), QStringList({"Beta.qmkp", "Beta.qmkx"}));
+        QCOMPARE(namesIn(path("C")), QStringList({"Gamma.qmk3", "Gamma.qmkp"}));
+        QCOMPARE(probe.reveals, QStringList({path("C/Gamma.qmkp")}));
     }
 
     // The worker's last status and title, and the end of its body, land while a
