@@ -36,6 +36,7 @@ wQueue::wQueue(wMain* mainWindow, SharedFileList files, std::function<void()> sl
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString());
     resize(234, 204);
+    ownWidths_.insert(234);
 
     lbQueue_ = new StripedList(this);
     lbQueue_->setColumnCount(1);
@@ -175,7 +176,9 @@ void wQueue::applyWidth(int w) {
     width_ = w;
     // A window cannot be narrower than one pixel; the slide keeps counting from
     // its own width so the steps stay 0, 20, … 220.
-    resize(std::max(w, 1), height());
+    const int real = std::max(w, 1);
+    ownWidths_.insert(real);
+    resize(real, height());
 }
 
 void wQueue::layoutList() {
@@ -186,10 +189,14 @@ void wQueue::layoutList() {
 
 void wQueue::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A resize from outside the slide (by the window system, say) is the
-    // panel's new width; the slide goes on from there.
-    if (event->size().width() != std::max(width_, 1))
-        width_ = event->size().width();
+    // A resize from outside the slide (the user's, through the window manager)
+    // is the panel's new width; the slide goes on from there. The window system
+    // also reports the slide's own sizes, late at times, once the slide has moved
+    // on: those are not taken back.
+    if (const int w = event->size().width(); !ownWidths_.count(w)) {
+        width_ = w;
+        ownWidths_.insert(w);
+    }
     layoutList();
 }
 

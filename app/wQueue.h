@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace qmk {
@@ -102,6 +103,9 @@ class wQueue : public QWidget {
     QPointer<wMain> parent_;
     int64_t counter_ = 0;
     int width_ = 234;
+    // Every width the panel has given itself, to tell the window system's
+    // reports of them from a resize made outside.
+    std::set<int> ownWidths_;
     bool slideOutStarted_ = false;
     bool slideInEnded_ = false;
     std::function<void()> slideOutFinished_;

@@ -7,6 +7,7 @@
 
 #include <QHeaderView>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -183,6 +184,35 @@ class TestQueue : public QObject {
         panel->show();
         QCOMPARE(panel->panelWidth(), 220);
         QVERIFY(!panel->showAnimation()->isActive());
+        delete panel;
+    }
+
+    // A window manager reports the sizes the slide asked for after the fact, and
+    // at times one step late: such a report does not take the slide back.
+    void lateReportsOfTheSlidesOwnWidthsAreNotTakenBack() {
+        QPointer<wQueue> panel = makePanel(filesNamed({"a"}));
+        panel->show();
+        panel->showAnimation()->stop(); // the test drives the ticks itself
+        for (int tick = 1; tick <= 3; ++tick)
+            panel->showAnimation_Action();
+        QCOMPARE(panel->panelWidth(), 60);
+
+        const int h = panel->height();
+        QResizeEvent late(QSize(20, h), QSize(40, h));
+        QCoreApplication::sendEvent(panel, &late);
+        QCOMPARE(panel->panelWidth(), 60);
+        for (int tick = 4; tick <= 11; ++tick)
+            panel->showAnimation_Action();
+        QCOMPARE(panel->panelWidth(), 220);
+        panel->showAnimation_Action();
+        QCOMPARE(started_, 1);
+
+        panel->hideAnimation()->stop();
+        for (int tick = 1; tick <= 2; ++tick)
+            panel->hideAnimation_Action();
+        QResizeEvent lateAgain(QSize(220, h), QSize(200, h));
+        QCoreApplication::sendEvent(panel, &lateAgain);
+        QCOMPARE(panel->panelWidth(), 180);
         delete panel;
     }
 
