@@ -65,7 +65,7 @@ bool AnimationView::cut() {
 }
 
 bool AnimationView::copy() {
-    if (!selected_ || !movie_)
+    if (!isEnabled() || !selected_ || !movie_)
         return false;
     QGuiApplication::clipboard()->setImage(movie_->currentImage());
     return true;
@@ -80,7 +80,8 @@ bool AnimationView::clear() {
 }
 
 bool AnimationView::selectAll() {
-    if (!movie_)
+    // Like any control, a disabled view takes no selection.
+    if (!isEnabled() || !movie_)
         return false;
     selected_ = true;
     update();
@@ -98,6 +99,14 @@ void AnimationView::paintEvent(QPaintEvent*) {
         QColor tint = palette().color(QPalette::Active, QPalette::Highlight);
         tint.setAlpha(70);
         p.fillRect(QRect(at, img.size()), tint);
+    }
+}
+
+void AnimationView::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange && !isEnabled() && selected_) {
+        selected_ = false;
+        update();
     }
 }
 

@@ -1,5 +1,6 @@
 // The conversion view's animation: plays the animated picture of a "file:" URL.
-// Read-only: of the Edit actions only select-all and copy do anything.
+// Read-only: of the Edit actions only select-all and copy do anything, and only
+// while the view is enabled.
 #pragma once
 
 #include <QImage>
@@ -40,6 +41,7 @@ class AnimationView : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 

@@ -49,15 +49,8 @@ void App::Event_OpenDocument(const std::optional<FolderItem>& file) {
         return;
     if (!mainWindow_)
         Event_Open();
-    wMain* w = mainWindow_.get();
-    if (w->queue) {
-        w->queue->addFile(*file);
-        return;
-    }
-    auto files = std::make_shared<FileList>();
-    w->state().setFileToConvert(*file);
-    files->push_back(*file);
-    w->startBatch(std::move(files));
+    // The same road as a drop: joins the running batch, or starts one.
+    mainWindow_->takeFiles(std::make_shared<FileList>(FileList{*file}));
 }
 
 void App::openDocuments(const QStringList& paths) {

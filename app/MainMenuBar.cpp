@@ -26,15 +26,21 @@ QAction* MainMenuBar::entry(const QString& name) const {
 }
 
 // Shortcuts are written with Ctrl: Qt shows and takes them as Command on macOS.
+// They work from every window of the program, so a side panel in front does not
+// take the menu bar away.
 QAction* MainMenuBar::addEntry(QMenu* menu, const QString& name, const QString& text,
                                const QString& shortcut) {
-    auto* a = new QAction(text, this);
+    auto* a = new QAction(this);
     a->setObjectName(name);
     a->setVisible(true);
-    if (text == "-")
+    if (text == "-") {
+        // "-" marks a separator; as a caption some styles would draw it beside the line.
         a->setSeparator(true);
-    else
+    } else {
+        a->setText(text);
         a->setShortcut(QKeySequence(shortcut));
+        a->setShortcutContext(Qt::ApplicationShortcut);
+    }
     menu->addAction(a);
     return a;
 }

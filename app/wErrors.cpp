@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 
 namespace qmk {
 
@@ -16,23 +15,6 @@ namespace {
 
 const QColor kEvenRow(0xEF, 0xEE, 0xFF);
 const QColor kMessage(0xCC, 0x00, 0x00);
-
-// Draws a thin dotted line between the two columns.
-class ColumnLineDelegate : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(p, option, index);
-        if (index.column() != 0)
-            return;
-        p->save();
-        p->setPen(QPen(QColor(0xA0, 0xA0, 0xA0), 1, Qt::DotLine));
-        const int x = option.rect.right();
-        p->drawLine(x, option.rect.top(), x, option.rect.bottom());
-        p->restore();
-    }
-};
 
 } // namespace
 
@@ -82,7 +64,6 @@ void wErrors::CreateControls() {
     lbErrors_->setHeaderHidden(true);
     lbErrors_->setRootIsDecorated(false);
     lbErrors_->setItemsExpandable(false);
-    lbErrors_->setUniformRowHeights(true);
     lbErrors_->setAllColumnsShowFocus(true);
     lbErrors_->setSelectionMode(QAbstractItemView::SingleSelection);
     lbErrors_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -92,7 +73,13 @@ void wErrors::CreateControls() {
     lbErrors_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lbErrors_->header()->setStretchLastSection(true);
     lbErrors_->header()->setSectionsMovable(false);
-    lbErrors_->setItemDelegate(new ColumnLineDelegate(lbErrors_));
+    lbErrors_->dottedColumnLines = true;
+    lbErrors_->CellBackgroundPaint = [this](QPainter& g, int row, int column, const QRect& cell) {
+        return lbErrors_CellBackgroundPaint(g, row, column, cell);
+    };
+    lbErrors_->CellTextPaint = [this](QColor& color, int row, int column) {
+        return lbErrors_CellTextPaint(color, row, column);
+    };
     connect(lbErrors_, &ErrorList::doubleClicked, this, &wErrors::lbErrors_DoubleClick);
 
     bbClose_ = new QPushButton(kClose(), this);
@@ -114,14 +101,20 @@ void wErrors::resizeEvent(QResizeEvent* e) {
 }
 
 void wErrors::addError(const QString& name, const QString& message) {
-    const int row = lbErrors_->topLevelItemCount();
-    auto* item = new QTreeWidgetItem({name, message});
-    if (row % 2 == 0) {
-        item->setBackground(0, kEvenRow);
-        item->setBackground(1, kEvenRow);
-    }
-    item->setForeground(1, kMessage);
-    lbErrors_->addTopLevelItem(item);
+    lbErrors_->addTopLevelItem(new QTreeWidgetItem({name, message}));
+}
+
+bool wErrors::lbErrors_CellBackgroundPaint(QPainter& g, int row, int /*column*/,
+                                           const QRect& cell) {
+    if (row % 2 == 0)
+        g.fillRect(cell, kEvenRow);
+    return false;
+}
+
+bool wErrors::lbErrors_CellTextPaint(QColor& textColor, int /*row*/, int column) {
+    if (column == 1)
+        textColor = kMessage;
+    return false;
 }
 
 void wErrors::lbErrors_DoubleClick() {

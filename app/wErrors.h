@@ -2,8 +2,9 @@
 // lists every refused file with its message.
 #pragma once
 
+#include "app/Controls.h"
+
 #include <QDialog>
-#include <QTreeWidget>
 
 #include <functional>
 
@@ -14,10 +15,10 @@ namespace qmk {
 class wMain;
 
 // The list of refusals; reports every double click, also one below the last row.
-class ErrorList : public QTreeWidget {
+class ErrorList : public StripedList {
     Q_OBJECT
   public:
-    using QTreeWidget::QTreeWidget;
+    using StripedList::StripedList;
 
   signals:
     void doubleClicked();
@@ -42,6 +43,14 @@ class wErrors : public QDialog {
     wMain* parentWindow() const { return parent_; }
     ErrorList* lbErrors() const { return lbErrors_; }
     QPushButton* bbClose() const { return bbClose_; }
+
+    // Even rows (counted from 0, also the empty ones below the last) are filled
+    // with #EFEEFF; the list's own drawing, the selection's highlight included,
+    // goes over it.
+    bool lbErrors_CellBackgroundPaint(QPainter& g, int row, int column, const QRect& cell);
+    // Messages (column 1) are #CC0000, selected or not; file names keep the
+    // list's own colour.
+    bool lbErrors_CellTextPaint(QColor& textColor, int row, int column);
 
     // Shows the selected row's message; nothing without a selection.
     void lbErrors_DoubleClick();

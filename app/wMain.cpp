@@ -190,12 +190,17 @@ void wMain::Event_Open() {
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen) {
+        // What is centred is the 388 x 234 window the user works in, the content
+        // area: the menu bar above it (where the platform puts it there) and the
+        // desktop's frame lie outside it.
         const QRect avail = screen->availableGeometry();
-        const auto at = Globals::CenterFrame(avail.width(), avail.height(), width(), height());
+        const auto at = Globals::CenterFrame(avail.width(), avail.height(), kWidth, kHeight);
         // Taken from the screen's own corner, so a primary screen that does not sit
         // at the desktop's origin still gets the window.
         const QPoint origin = screen->geometry().topLeft();
-        move(origin.x() + int(at.left), origin.y() + int(at.top));
+        const QPoint contentAt(origin.x() + int(at.left), origin.y() + int(at.top));
+        // The geometry without the frame: the desktop frames the window around it.
+        setGeometry(QRect(contentAt - content_->pos(), size()));
     }
 
     if (!Globals::lastOpenFolder)
@@ -265,6 +270,10 @@ void wMain::DisplayConversion(bool conversionView) {
 }
 
 void wMain::updateStatus(const QString& text) {
+    updateStatus(text, qs(state_.windowTitle()));
+}
+
+void wMain::updateStatus(const QString& text, const QString& title) {
     const bool finished = text == QString::fromStdString(Globals::kConverted());
     QFont f = stStatus_->font();
     f.setBold(finished);
@@ -272,7 +281,6 @@ void wMain::updateStatus(const QString& text) {
     setTextColor(stStatus_, finished ? kFinishedText : kProgressText);
     statusRec_->setFillColor(finished ? kWhite : kProgressFill);
     stStatus_->setText(text);
-    const QString title = qs(state_.windowTitle());
     setWindowTitle(title);
     stStatus_->repaint();
     emit statusApplied(text, title);
@@ -311,27 +319,31 @@ void wMain::Event_DragExit() {
     setTextColor(stDrop_, kCaptionAfter);
 }
 
+// Every drag is taken, so that one without a file can be dropped and told
+// "Fichier non reconnu"; only a drag of files shows the hover look.
 void wMain::dragEnterEvent(QDragEnterEvent* e) {
-    if (!e->mimeData()->hasUrls()) {
-        e->ignore();
-        return;
-    }
     e->acceptProposedAction();
-    Event_DragOver();
+    fileDrag_ = e->mimeData()->hasUrls();
+    if (fileDrag_)
+        Event_DragOver();
 }
 
 void wMain::dragMoveEvent(QDragMoveEvent* e) {
     e->acceptProposedAction();
-    Event_DragOver();
+    if (fileDrag_)
+        Event_DragOver();
 }
 
 void wMain::dragLeaveEvent(QDragLeaveEvent* e) {
     e->accept();
-    Event_DragExit();
+    if (fileDrag_)
+        Event_DragExit();
+    fileDrag_ = false;
 }
 
 void wMain::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
+    fileDrag_ = false;
     Event_DropObject(e->mimeData()->urls());
 }
 
@@ -358,12 +370,15 @@ void wMain::startConversion() {
 }
 
 void wMain::convertTimer_Action() {
-    // The worker's last status and title for a file are applied before the file
-    // is finished below, so they are seen before the next file starts.
+    // The busy flag first, then the texts: the worker posts its last status and
+    // title before it sets the flag, so a file seen finished here has them in
+    // the take below, and they are shown before the next file starts. A file
+    // that ends after this read is finished at the next tick.
+    const bool finished = state_.converted.load();
     if (const auto pending = state_.takeStatus())
-        updateStatus(qs(pending->status));
+        updateStatus(qs(pending->status), qs(pending->windowTitle));
 
-    if (!state_.converted.load())
+    if (!finished)
         return;
     if (const std::string message = state_.takeErrorMsg(); !message.empty()) {
         const auto file = state_.fileToConvert();

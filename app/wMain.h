@@ -74,8 +74,10 @@ class wMain : public QWidget {
     // false: the drop view, with the normal drop-box look.
     void DisplayConversion(bool conversionView);
     // Shows the text in its look (finished for exactly the converted text, progress
-    // for any other) and applies the pending window title.
+    // for any other) and applies the window title: the one taken with the text
+    // from the worker, or else the current one.
     void updateStatus(const QString& text);
+    void updateStatus(const QString& text, const QString& title);
 
     // Files one refusal in the error panel, creating the panel on first use.
     void addError(const QString& name, const QString& message);
@@ -111,13 +113,11 @@ class wMain : public QWidget {
     void Event_DropObject(const QList<QUrl>& items);
     // The open dialog: any files, several at once, always from lastOpenFolder.
     void openFile();
-    // What every road does with its files: while a batch runs they join it,
-    // otherwise the first becomes current and a new batch starts on them.
+    // What every road does with its files: while a batch runs (its queue panel
+    // is held, from the intake to the end of the batch, and nothing else can
+    // close it) they join it; otherwise the first becomes current and a new
+    // batch starts on them. So no batch starts while the worker is busy.
     void takeFiles(SharedFileList files);
-    // A new batch on the files (the road has made element 0 current): the queue
-    // panel is created on the list, held in `queue` and shown; the end of its
-    // slide-out starts the first conversion.
-    void startBatch(SharedFileList files);
 
     // --- Replaceable for tests ---------------------------------------------------------
     // Shows a message; a window-modal box by default.
@@ -142,6 +142,10 @@ class wMain : public QWidget {
     void Layout();
     void CreateControls();
     void Event_Open();
+    // A new batch on the files (element 0 is current): the queue panel is created
+    // on the list, held in `queue` and shown; the end of its slide-out starts the
+    // first conversion.
+    void startBatch(SharedFileList files);
 
     ConversionHandoff state_;
     QWidget* content_ = nullptr;
@@ -152,6 +156,8 @@ class wMain : public QWidget {
     DropBox* ccDropFile_ = nullptr;
     ConvertThread* convertThread_ = nullptr;
     QTimer* convertTimer_ = nullptr;
+    // The drag over the window carries files (only such a drag shows the hover look).
+    bool fileDrag_ = false;
 };
 
 } // namespace qmk

@@ -1,12 +1,13 @@
 #include "app/wQueue.h"
 
+#include "app/wMain.h"
 #include "platform/Localization.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QStyledItemDelegate>
+#include <QWindow>
 
 #include <algorithm>
 #include <thread>
@@ -14,25 +15,6 @@
 namespace qmk {
 
 namespace {
-
-// Hands each cell's background to the panel before the usual drawing.
-class QueueRowDelegate : public QStyledItemDelegate {
-  public:
-    QueueRowDelegate(wQueue* panel) : QStyledItemDelegate(panel), panel_(panel) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        painter->save();
-        const bool handled =
-            panel_->lbQueue_CellBackgroundPaint(*painter, index.row(), index.column(), option.rect);
-        painter->restore();
-        if (!handled)
-            QStyledItemDelegate::paint(painter, option, index);
-    }
-
-  private:
-    wQueue* panel_;
-};
 
 // The list keeps 0 pixels to the panel's left edge and 2 to its other edges.
 constexpr int kListLeft = 0;
@@ -45,7 +27,7 @@ QString wQueue::kQueue(const std::string& language) {
         GetLocalizedString("wQueue.kQueue", "Fichiers à convertir", language));
 }
 
-wQueue::wQueue(QWidget* mainWindow, SharedFileList files, std::function<void()> slideOutFinished)
+wQueue::wQueue(wMain* mainWindow, SharedFileList files, std::function<void()> slideOutFinished)
     : QWidget(mainWindow, Qt::Tool | Qt::FramelessWindowHint),
       filesToImport_(files ? std::move(files) : std::make_shared<FileList>()), parent_(mainWindow),
       slideOutFinished_(std::move(slideOutFinished)) {
@@ -54,8 +36,9 @@ wQueue::wQueue(QWidget* mainWindow, SharedFileList files, std::function<void()> 
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString());
     resize(234, 204);
+    ownWidths_.insert(234);
 
-    lbQueue_ = new QTreeWidget(this);
+    lbQueue_ = new StripedList(this);
     lbQueue_->setColumnCount(1);
     lbQueue_->setHeaderLabels({kQueue()});
     lbQueue_->header()->setSectionsClickable(false);
@@ -65,13 +48,14 @@ wQueue::wQueue(QWidget* mainWindow, SharedFileList files, std::function<void()> 
     lbQueue_->setRootIsDecorated(false);
     lbQueue_->setIndentation(0);
     lbQueue_->setItemsExpandable(false);
-    lbQueue_->setUniformRowHeights(true);
     lbQueue_->setSelectionMode(QAbstractItemView::NoSelection);
     lbQueue_->setDragEnabled(false);
     lbQueue_->setFocusPolicy(Qt::NoFocus);
     lbQueue_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lbQueue_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lbQueue_->setItemDelegate(new QueueRowDelegate(this));
+    lbQueue_->CellBackgroundPaint = [this](QPainter& g, int row, int column, const QRect& cell) {
+        return lbQueue_CellBackgroundPaint(g, row, column, cell);
+    };
     lbQueue_->setEnabled(false);
     layoutList();
 
@@ -103,12 +87,37 @@ void wQueue::setVisible(bool visible) {
         return;
     }
     slideOutStarted_ = true;
-    const QRect main = parent_->geometry();
     width_ = 0;
-    setGeometry(main.x() + main.width(), main.y(), std::max(width(), 1), main.height() - 2);
+    place();
     applyWidth(0);
     QWidget::setVisible(true);
     showAnimation_->start();
+    // Right after start-up the main window may not be on the screen yet: the
+    // desktop has still to frame it, which moves its content down. The slide
+    // goes on meanwhile; the panel takes its place again once the window shows.
+    if (QWindow* main = parent_->windowHandle(); main && !main->isExposed())
+        main->installEventFilter(this);
+}
+
+wMain* wQueue::parentWindow() const {
+    return parent_;
+}
+
+void wQueue::place() {
+    const QRect frame = parent_->frameGeometry();
+    const QWidget* content = parent_->content();
+    const QPoint contentTop = content->mapToGlobal(QPoint(0, 0));
+    setGeometry(frame.x() + frame.width(), contentTop.y(), std::max(width(), 1),
+                content->height() - 2);
+}
+
+bool wQueue::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose && parent_ && watched == parent_->windowHandle() &&
+        parent_->windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        place();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void wQueue::showAnimation_Action() {
@@ -132,6 +141,7 @@ void wQueue::hideAnimation_Action() {
         return;
     }
     hideAnimation_->stop();
+    slideInEnded_ = true;
     close();
 }
 
@@ -166,7 +176,9 @@ void wQueue::applyWidth(int w) {
     width_ = w;
     // A window cannot be narrower than one pixel; the slide keeps counting from
     // its own width so the steps stay 0, 20, … 220.
-    resize(std::max(w, 1), height());
+    const int real = std::max(w, 1);
+    ownWidths_.insert(real);
+    resize(real, height());
 }
 
 void wQueue::layoutList() {
@@ -177,17 +189,25 @@ void wQueue::layoutList() {
 
 void wQueue::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A resize from outside the slide (by the window system, say) is the
-    // panel's new width; the slide goes on from there.
-    if (event->size().width() != std::max(width_, 1))
-        width_ = event->size().width();
+    // A resize from outside the slide (the user's, through the window manager)
+    // is the panel's new width; the slide goes on from there. The window system
+    // also reports the slide's own sizes, late at times, once the slide has moved
+    // on: those are not taken back.
+    if (const int w = event->size().width(); !ownWidths_.count(w)) {
+        width_ = w;
+        ownWidths_.insert(w);
+    }
     layoutList();
 }
 
 void wQueue::closeEvent(QCloseEvent* event) {
-    // A closed panel starts nothing any more.
-    showAnimation_->stop();
-    hideAnimation_->stop();
+    // The panel holds the batch's files: closed from outside, the files still
+    // queued would never be converted and the next intake would start a second
+    // batch under the running conversion.
+    if (!slideInEnded_) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
 }
 

@@ -76,29 +76,42 @@ class Canvas:
         self.shape(inside, color, (x0, y0, x1, y1))
 
     def dashed_outline(self, x0, y0, x1, y1, r, width, dash, color):
-        per = (x1 - x0 + y1 - y0) * 2
+        """A rounded outline in dashes. Each corner is one dash that runs round the
+        whole arc and a little way on; between two corners a side holds whole dashes
+        with gaps of the same length, so every side looks alike and no dash is cut
+        where the outline turns."""
+        run_on = 3  # how far a corner dash goes on into the straight sides
 
-        def along(x, y):
-            # position along the outline, clockwise from the top-left corner
-            if abs(y - y0) < width * 1.5:
-                return x - x0
-            if abs(x - x1) < width * 1.5:
-                return (x1 - x0) + (y - y0)
-            if abs(y - y1) < width * 1.5:
-                return (x1 - x0) + (y1 - y0) + (x1 - x)
-            return per - (y - y0)
+        def dashes_on(length):
+            """Whether a point t along a straight part of this length is on a dash."""
+            middle = length - 2 * run_on
+            n = max(1, int(round((middle / dash - 1) / 2)))
+            step = middle / (2 * n + 1)  # gap, dash, gap, ..., dash, gap
+
+            def on(t):
+                if t < run_on or t > length - run_on:
+                    return True
+                return int((t - run_on) // step) % 2 == 1
+            return on
+
+        across, down = dashes_on(x1 - x0 - 2 * r), dashes_on(y1 - y0 - 2 * r)
+
+        def within(x, y, a0, b0, a1, b1, rr):
+            if not (a0 <= x <= a1 and b0 <= y <= b1):
+                return False
+            cx = min(max(x, a0 + rr), a1 - rr)
+            cy = min(max(y, b0 + rr), b1 - rr)
+            return (x - cx) ** 2 + (y - cy) ** 2 <= rr * rr
 
         def inside(x, y):
-            def within(a0, b0, a1, b1, rr):
-                if not (a0 <= x <= a1 and b0 <= y <= b1):
-                    return False
-                cx = min(max(x, a0 + rr), a1 - rr)
-                cy = min(max(y, b0 + rr), b1 - rr)
-                return (x - cx) ** 2 + (y - cy) ** 2 <= rr * rr
-            if not within(x0, y0, x1, y1, r) or within(
-                    x0 + width, y0 + width, x1 - width, y1 - width, max(r - width, 0)):
+            if not within(x, y, x0, y0, x1, y1, r) or within(
+                    x, y, x0 + width, y0 + width, x1 - width, y1 - width, max(r - width, 0)):
                 return False
-            return int(along(x, y) // dash) % 2 == 0
+            if x0 + r <= x <= x1 - r:
+                return across(x - (x0 + r))
+            if y0 + r <= y <= y1 - r:
+                return down(y - (y0 + r))
+            return True  # a corner
         self.shape(inside, color, (x0, y0, x1, y1))
 
     def polygon(self, pts, color):

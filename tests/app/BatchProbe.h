@@ -14,8 +14,11 @@
 #include "support/Bytes.h"
 #include "support/LegacyDoc.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QStringList>
 #include <QTimer>
 
@@ -79,6 +82,31 @@ inline void convertHeadless(const QStringList& sources) {
         s.setFileToConvert(FolderItem(src.toStdString()));
         convertThread_Run(s, [] {});
     }
+}
+
+// A drag that enters the window and is dropped on it, as the window system delivers
+// them. True when the window took the drag at its entry (otherwise the desktop would
+// not have let it drop there).
+inline bool dropMime(wMain& w, const QMimeData& drag) {
+    const QPoint at = w.content()->mapTo(&w, QPoint(190, 90));
+    QDragEnterEvent enter(at, Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application lets a drop through only while a
+    // real drag is under way.
+    static_cast<QObject&>(w).event(&drop);
+    return true;
+}
+
+inline bool dropOn(wMain& w, const QStringList& paths) {
+    QMimeData drag;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    drag.setUrls(urls);
+    return dropMime(w, drag);
 }
 
 struct Shown {

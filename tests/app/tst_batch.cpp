@@ -3,13 +3,17 @@
 // failures filed as error rows, the end of the batch and its one reveal.
 #include "BatchProbe.h"
 
+#include "app/App.h"
 #include "app/ConvertThread.h"
 #include "app/Resources.h"
 #include "app/wMain.h"
 
+#include <QLabel>
 #include <QMimeData>
 #include <QPointer>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 
 using namespace qmk;
@@ -18,18 +22,6 @@ using namespace qmk::test;
 namespace {
 
 constexpr int kBatchTimeoutMs = 120000;
-
-void dropOn(wMain& w, const QStringList& paths) {
-    QMimeData drag;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls << QUrl::fromLocalFile(p);
-    drag.setUrls(urls);
-    QDropEvent drop(QPointF(190, 90), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
-    // Straight to the window: the application lets a drop through only while a
-    // real drag is under way.
-    static_cast<QObject&>(w).event(&drop);
-}
 
 QStringList texts(const std::vector<Shown>& run) {
     QStringList t;
@@ -45,6 +37,13 @@ QStringList titles(const std::vector<Shown>& run) {
         if (t.isEmpty() || t.last() != s.title)
             t << s.title;
     return t;
+}
+
+// A close request as the window system delivers it: to the panel's window.
+bool requestClose(QWidget* window) {
+    QCloseEvent close;
+    QCoreApplication::sendEvent(window->windowHandle(), &close);
+    return close.isAccepted();
 }
 
 } // namespace
@@ -241,6 +240,133 @@ class BatchTest : public QObject {
         // Nothing but the one document was written, and nothing was left behind.
         QCOMPARE(namesIn(folder_),
                  QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx", "Négatif.qmkx"}));
+    }
+
+    // Whatever arrives in the middle of a batch, the batch holds: a close request
+    // on the queue panel (while it slides out, or while the first file is read)
+    // is refused, and a drop and a document from the desktop while a file is read
+    // join the batch. Every file is converted into its own folder under its own
+    // name, byte for byte.
+    void nothingMidBatchBreaksIt_data() {
+        QTest::addColumn<bool>("closeWhileSliding");
+        QTest::newRow("close while sliding out") << true;
+        QTest::newRow("close while a file is read") << false;
+    }
+    void nothingMidBatchBreaksIt() {
+        QFETCH(bool, closeWhileSliding);
+        for (const char* sub : {"A", "B", "C", "headless"})
+            QVERIFY(QDir(folder_).mkdir(sub));
+        const QString alpha = make("A/Alpha.qmkx", plusXImage("Alpha")),
+                      delta = make("A/Delta.qmk3", v32Image("Delta")),
+                      beta = make("B/Beta.qmkx", plusXImage("Beta")),
+                      gamma = make("C/Gamma.qmk3", v32Image("Gamma"));
+        QStringList copies;
+        for (const QString& s : {alpha, delta, beta, gamma}) {
+            copies << path("headless/" + QFileInfo(s).fileName());
+            QVERIFY(QFile::copy(s, copies.last()));
+        }
+        convertHeadless(copies);
+
+        auto app = NewAppInstance();
+        app->Event_Open();
+        wMain& w = *app->mainWindow();
+        BatchProbe probe(w);
+        QVERIFY(dropOn(w, {alpha, delta}));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+
+        if (closeWhileSliding) {
+            QVERIFY(panel->panelWidth() < wQueue::kOpenWidth);
+            QVERIFY(!requestClose(panel));
+        }
+        // Alpha is being read.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.ccConvert()->isVisibleTo(w.content()) && !w.state().converted.load(), 20000);
+        if (!closeWhileSliding)
+            QVERIFY(!requestClose(panel));
+        QCoreApplication::processEvents();
+        QVERIFY(panel);
+        QVERIFY(panel->isVisible());
+
+        QVERIFY(dropOn(w, {beta}));
+        app->Event_OpenDocument(FolderItem(gamma.toStdString()));
+        QCOMPARE(w.queue.data(), panel.data());
+        QCOMPARE(qs(w.state().fileToConvert()->Name()), QString("Alpha.qmkx"));
+        QCOMPARE(probe.queueRows(),
+                 QStringList({"Alpha.qmkx", "Delta.qmk3", "Beta.qmkx", "Gamma.qmk3"}));
+
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.started(),
+                 QStringList({"Alpha.qmkx", "Delta.qmk3", "Beta.qmkx", "Gamma.qmk3"}));
+        QVERIFY(probe.errorRows().isEmpty());
+        const QStringList written = {"A/Alpha.qmkp", "A/Delta.qmkp", "B/Beta.qmkp", "C/Gamma.qmkp"};
+        for (const QString& out : written) {
+            const QByteArray bytes = readFile(path(out));
+            QVERIFY2(!bytes.isEmpty(), qPrintable(out));
+            QVERIFY2(bytes == readFile(path("headless/" + QFileInfo(out).fileName())),
+                     qPrintable(out));
+        }
+        QCOMPARE(namesIn(path("A")),
+                 QStringList({"Alpha.qmkp", "Alpha.qmkx", "Delta.qmk3", "Delta.qmkp"}));
+        QCOMPARE(namesIn(path("B")), QStringList({"Beta.qmkp", "Beta.qmkx"}));
+        QCOMPARE(namesIn(path("C")), QStringList({"Gamma.qmk3", "Gamma.qmkp"}));
+        QCOMPARE(probe.reveals, QStringList({path("C/Gamma.qmkp")}));
+    }
+
+    // The worker's last status and title, and the end of its body, land while a
+    // tick is between its reads: here the tick is applying the status before
+    // them, and at that moment the real worker thread posts the last ones and
+    // clears its busy flag. They are still shown before the batch ends, and
+    // nothing is left pending for the next batch.
+    void lastStatusAndTitleLandingMidTick() {
+        const QString only = make("Seul.qmk3", v32Image());
+        const QString pro = make("Pro.qmkp", proImage());
+        const QString header = qs(Globals::kStatusHeader());
+        const QString converted = qs(Globals::kConverted());
+        const QString app = Globals::kAppTitle;
+        const QString reading = "Conversion depuis Quillmark 3.2";
+
+        wMain w;
+        BatchProbe probe(w);
+        QSemaphore go, posted;
+        w.convertThread()->setBody([&](ConversionState& s, const std::function<void()>& on) {
+            bool idle = true;
+            if (!s.converted.compare_exchange_strong(idle, false))
+                return;
+            on();
+            s.newStatus(header.toStdString());
+            s.setTitle(reading.toStdString());
+            go.tryAcquire(1, 60000);
+            s.newStatus(converted.toStdString());
+            s.setTitle(app.toStdString());
+            s.converted = true;
+            posted.release();
+        });
+        bool forced = false;
+        connect(&w, &wMain::statusApplied, &w, [&](const QString& text, const QString&) {
+            if (text != header || forced)
+                return;
+            forced = true;
+            go.release();
+            posted.tryAcquire(1, 60000); // the worker has ended its body
+        });
+        QVERIFY(dropOn(w, {only}));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QVERIFY(forced);
+        QCOMPARE(probe.shown.back().text, converted);
+        QCOMPARE(probe.shown.back().title, app);
+        QCOMPARE(w.windowTitle(), app);
+        QCOMPARE(w.stStatus()->text(), converted);
+        QVERIFY(!w.state().statusChanged());
+
+        // A refused file next: it shows its start and nothing of the last batch.
+        w.convertThread()->setBody(convertThread_Run);
+        probe.shown.clear();
+        QVERIFY(dropOn(w, {pro}));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(texts(probe.shown), QStringList({qs(Globals::kStatusInit())}));
+        QCOMPARE(w.windowTitle(), app);
     }
 };
 

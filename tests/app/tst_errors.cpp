@@ -4,6 +4,7 @@
 #include "app/wErrors.h"
 #include "app/wMain.h"
 
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -61,6 +62,9 @@ class ErrorPanelTest : public QObject {
         QVERIFY(w.errors->pos().x() < 0);
     }
 
+    // Even rows are filled with #EFEEFF, counted on through the empty part of the
+    // list; messages are #CC0000 and names keep the list's colour, also on a row
+    // the user has selected.
     void rowsAndColours() {
         wMain w;
         const QStringList names = {"Compta.qmkp", "Notes.txt", "Budget.qmkp"};
@@ -68,21 +72,54 @@ class ErrorPanelTest : public QObject {
         for (int i = 0; i < names.size(); ++i)
             w.addError(names[i], messages[i]);
         QTreeWidget* list = w.errors->lbErrors();
+        QVERIFY(QTest::qWaitForWindowExposed(w.errors.data()));
         QCOMPARE(list->topLevelItemCount(), 3);
         QVERIFY(list->selectedItems().isEmpty());
         for (int i = 0; i < names.size(); ++i) {
-            QTreeWidgetItem* row = list->topLevelItem(i);
-            QCOMPARE(row->text(0), names[i]);
-            QCOMPARE(row->text(1), messages[i]);
-            for (int c = 0; c < 2; ++c) {
-                if (i % 2 == 0)
-                    QCOMPARE(row->background(c).color(), QColor("#EFEEFF"));
-                else
-                    QCOMPARE(row->background(c).style(), Qt::NoBrush);
-            }
-            QCOMPARE(row->foreground(1).color(), QColor("#CC0000"));
-            QCOMPARE(row->foreground(0).style(), Qt::NoBrush); // the list's own colour
+            QCOMPARE(list->topLevelItem(i)->text(0), names[i]);
+            QCOMPARE(list->topLevelItem(i)->text(1), messages[i]);
         }
+
+        const QRect first = list->visualItemRect(list->topLevelItem(0));
+        QVERIFY(list->viewport()->height() > 5 * first.height());
+        auto cell = [&](int row, int column) {
+            const int x = list->header()->sectionViewportPosition(column);
+            return QRect(x, first.top() + row * first.height(), list->columnWidth(column),
+                         first.height());
+        };
+        auto shot = [&] { return list->viewport()->grab().toImage(); };
+        // Pixels of the cell drawn in (about) the message red.
+        auto redPixels = [](const QImage& img, const QRect& r) {
+            int n = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    n += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+                }
+            return n;
+        };
+
+        // Without the focus frame that the list draws around its current row.
+        list->setCurrentItem(nullptr);
+        const QImage before = shot();
+        QList<int> filled;
+        for (int row = 0; row < 5; ++row) // right of the short names: background only
+            if (before.pixelColor(cell(row, 0).right() - 6, cell(row, 0).center().y()) ==
+                QColor("#EFEEFF"))
+                filled << row;
+        QCOMPARE(filled, QList<int>({0, 2, 4}));
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(redPixels(before, cell(row, 1)) > 10);
+            QCOMPARE(redPixels(before, cell(row, 0)), 0);
+        }
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell(1, 0).center());
+        QVERIFY(list->topLevelItem(1)->isSelected());
+        const QImage selected = shot();
+        QVERIFY(selected.pixelColor(cell(1, 0).right() - 6, cell(1, 0).center().y()) !=
+                before.pixelColor(cell(1, 0).right() - 6, cell(1, 0).center().y()));
+        QVERIFY(redPixels(selected, cell(1, 1)) > 10);
+        QCOMPARE(redPixels(selected, cell(1, 0)), 0);
     }
 
     void doubleClickShowsTheSelectedMessage_data() {

@@ -40,6 +40,35 @@ class PicturesTest : public QObject {
         QVERIFY(!w.ccDropFile()->backdrop().isNull());
         QCOMPARE(w.ccDropFile()->backdrop().cacheKey(), icondropbox().cacheKey());
     }
+
+    // The dashed outline turns the same way at its four corners: each corner block
+    // of the picture, mirrored into the top-left one, is that block.
+    void dropBoxPicturesHaveFourLikeCorners_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("normal") << "icon-drop-box.png";
+        QTest::newRow("hover") << "icon-drop-box-hover.png";
+    }
+    void dropBoxPicturesHaveFourLikeCorners() {
+        QFETCH(QString, file);
+        const QImage img =
+            QImage(QString(QMK_RESOURCES_DIR) + "/" + file).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(img.size(), QSize(100, 100));
+        constexpr int n = 26; // the rounded corner and the start of both sides, no drawing
+        const QImage topLeft = img.copy(0, 0, n, n);
+        const QImage corners[] = {
+            img.copy(100 - n, 0, n, n).mirrored(true, false),
+            img.copy(0, 100 - n, n, n).mirrored(false, true),
+            img.copy(100 - n, 100 - n, n, n).mirrored(true, true),
+            topLeft.transformed(QTransform(0, 1, 1, 0, 0, 0)), // across the diagonal
+        };
+        for (const QImage& corner : corners)
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x)
+                    QVERIFY2(qAlpha(corner.pixel(x, y)) == qAlpha(topLeft.pixel(x, y)),
+                             qPrintable(QString("at %1, %2").arg(x).arg(y)));
+        // The arc itself is drawn whole: solid where it crosses the diagonal.
+        QVERIFY(qAlpha(topLeft.pixel(9, 9)) > 200);
+    }
 };
 
 QTEST_MAIN(PicturesTest)

@@ -1,0 +1,174 @@
+// What the tests ask of the X server and its window manager, on a connection of
+// their own: the requests a taskbar or the keyboard would send. Close and activate
+// go to the window manager as EWMH messages; key presses go to the server through
+// the XTEST extension, so the window manager's own key bindings (Alt+F4) see them.
+#pragma once
+
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+
+#include <sys/uio.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qmk::test::x11 {
+
+// Key symbols used by the tests.
+constexpr uint32_t kAlt_L = 0xffe9;
+constexpr uint32_t kControl_L = 0xffe3;
+constexpr uint32_t kF4 = 0xffc1;
+constexpr uint32_t kq = 0x0071;
+
+// The XTEST FakeInput request as it goes on the wire.
+struct FakeInputRequest {
+    uint8_t majorOpcode; // filled by xcb
+    uint8_t minorOpcode; // filled by xcb
+    uint16_t length;     // filled by xcb
+    uint8_t type;        // 2 key press, 3 key release
+    uint8_t detail;      // the key code
+    uint16_t pad0;
+    uint32_t time; // 0: at once
+    uint32_t root; // 0: the pointer's screen
+    uint32_t pad1;
+    uint32_t pad2;
+    int16_t rootX;
+    int16_t rootY;
+    uint32_t pad3;
+    uint16_t pad4;
+    uint8_t pad5;
+    uint8_t deviceId;
+};
+static_assert(sizeof(FakeInputRequest) == 36);
+static_assert(offsetof(FakeInputRequest, type) == 4);
+static_assert(offsetof(FakeInputRequest, time) == 8);
+static_assert(offsetof(FakeInputRequest, root) == 12);
+static_assert(offsetof(FakeInputRequest, rootX) == 24);
+static_assert(offsetof(FakeInputRequest, deviceId) == 35);
+
+class Desktop {
+  public:
+    Desktop() : c_(xcb_connect(nullptr, &screenNo_)) {
+        if (xcb_connection_has_error(c_))
+            return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
+        for (int i = 0; i < screenNo_ && it.rem; ++i)
+            xcb_screen_next(&it);
+        if (it.rem)
+            root_ = it.data->root;
+    }
+    ~Desktop() { xcb_disconnect(c_); }
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    bool connected() const { return root_ != 0 && !xcb_connection_has_error(c_); }
+
+    // A window manager that follows the EWMH has claimed the screen.
+    bool hasWindowManager() {
+        if (!connected())
+            return false;
+        auto* reply = xcb_get_property_reply(
+            c_,
+            xcb_get_property(c_, 0, root_, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
+            nullptr);
+        const bool found = reply && xcb_get_property_value_length(reply) == 4;
+        free(reply);
+        return found;
+    }
+
+    // What a taskbar's "close" sends: the window manager asks the window to close.
+    void requestClose(uint32_t window) { toWindowManager(window, "_NET_CLOSE_WINDOW", {0, 2}); }
+    // What a taskbar's click sends: the window manager gives the window the focus.
+    void requestActivate(uint32_t window) {
+        toWindowManager(window, "_NET_ACTIVE_WINDOW", {2, 0, 0});
+    }
+
+    // Presses the keys in order and releases them in reverse, as a person would.
+    bool pressKeys(std::initializer_list<uint32_t> keysyms) {
+        std::vector<uint8_t> codes;
+        for (uint32_t k : keysyms) {
+            const uint8_t code = keycodeOf(k);
+            if (!code)
+                return false;
+            codes.push_back(code);
+        }
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c_, &xtest_);
+        if (!ext || !ext->present)
+            return false;
+        for (uint8_t code : codes)
+            fakeKey(2, code);
+        for (auto it = codes.rbegin(); it != codes.rend(); ++it)
+            fakeKey(3, *it);
+        sync();
+        return true;
+    }
+
+  private:
+    xcb_atom_t atom(const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            c_, xcb_intern_atom(c_, 0, uint16_t(std::string(name).size()), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : 0;
+        free(reply);
+        return a;
+    }
+
+    void toWindowManager(uint32_t window, const char* message,
+                         std::initializer_list<uint32_t> data) {
+        xcb_client_message_event_t ev = {};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = window;
+        ev.type = atom(message);
+        int i = 0;
+        for (uint32_t d : data)
+            ev.data.data32[i++] = d;
+        xcb_send_event(c_, 0, root_,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&ev));
+        sync();
+    }
+
+    uint8_t keycodeOf(uint32_t keysym) {
+        const xcb_setup_t* setup = xcb_get_setup(c_);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        auto* reply = xcb_get_keyboard_mapping_reply(
+            c_, xcb_get_keyboard_mapping(c_, setup->min_keycode, uint8_t(count)), nullptr);
+        if (!reply)
+            return 0;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+        uint8_t found = 0;
+        for (int k = 0; k < count && !found; ++k)
+            if (syms[k * reply->keysyms_per_keycode] == keysym)
+                found = uint8_t(setup->min_keycode + k);
+        free(reply);
+        return found;
+    }
+
+    void fakeKey(uint8_t type, uint8_t code) {
+        FakeInputRequest req = {};
+        req.type = type;
+        req.detail = code;
+        iovec parts[4] = {};
+        parts[2].iov_base = &req;
+        parts[2].iov_len = sizeof req;
+        parts[3].iov_base = nullptr;
+        parts[3].iov_len = 0;
+        xcb_protocol_request_t proto = {2, &xtest_, 2 /* FakeInput */, 1 /* no reply */};
+        xcb_send_request(c_, 0, parts + 2, &proto);
+    }
+
+    // Waits until the server has handled everything sent so far.
+    void sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+    xcb_connection_t* c_;
+    int screenNo_ = 0;
+    xcb_window_t root_ = 0;
+    xcb_extension_t xtest_ = {"XTEST", 0};
+};
+
+} // namespace qmk::test::x11

@@ -1,0 +1,220 @@
+// What a real desktop does to the program's windows, with a window manager
+// (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
+// and the queue panel land, the window manager's close request and Alt+F4 on the
+// queue panel in the middle of a batch, and Ctrl+Q typed while the error panel has
+// the focus. Without a window manager these tests are skipped.
+//
+// With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
+#include "BatchProbe.h"
+#include "X11Desktop.h"
+
+#include "app/App.h"
+#include "app/MainMenuBar.h"
+#include "app/Resources.h"
+
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qmk;
+using namespace qmk::test;
+
+namespace {
+
+constexpr int kBatchTimeoutMs = 120000;
+
+QRect contentOnScreen(const wMain& w) {
+    return QRect(w.content()->mapToGlobal(QPoint(0, 0)), w.content()->size());
+}
+
+// Where the open queue panel belongs: against the main window's right edge, from
+// the top of its content area, 2 pixels shorter than it.
+QRect panelPlace(const wMain& w) {
+    const QRect content = contentOnScreen(w);
+    return QRect(w.frameGeometry().right() + 1, content.top(), 220, content.height() - 2);
+}
+
+// Counts the close requests that reach a window.
+class CloseCounter : public QObject {
+  public:
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Close)
+            ++count;
+        return false;
+    }
+};
+
+void shoot(const QString& name) {
+    const QString dir = qEnvironmentVariable("QMK_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(300); // only when pictures are asked for: let the last paint land
+    QVERIFY(QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/" + name + ".png"));
+}
+
+// Runs the event loop until something ends it; a loop nobody ends gives 99.
+int runLoop() {
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(99); });
+    return QApplication::exec();
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<x11::Desktop> desktop_;
+    QTemporaryDir dir_;
+    int n_ = 0;
+
+    QStringList makeFiles(const QStringList& names) {
+        const QString folder = dir_.filePath(QString("case-%1").arg(++n_));
+        QDir().mkpath(folder);
+        QStringList paths;
+        for (const QString& n : names) {
+            paths << folder + "/" + n;
+            writeFile(paths.last(), v32Image(n.toStdString()));
+        }
+        return paths;
+    }
+
+  private slots:
+    void initTestCase() {
+        if (QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X display with a window manager (run through with-openbox.sh)");
+        desktop_ = std::make_unique<x11::Desktop>();
+        if (!desktop_->hasWindowManager())
+            QSKIP("no window manager on this display (run through with-openbox.sh)");
+        QVERIFY(dir_.isValid());
+        SetResourcesFolder(QMK_RESOURCES_DIR);
+    }
+
+    void mainWindowPlacedOnTheScreen() {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        QCOMPARE(screen->availableGeometry(), QRect(0, 0, 1440, 877));
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // (1440 - 388) / 2 across, (877 - 234) / 3 down, for the 388 x 234 window.
+        QTRY_COMPARE_WITH_TIMEOUT(contentOnScreen(w).topLeft(), QPoint(526, 214), 10000);
+        QVERIFY(screen->geometry().contains(w.frameGeometry()));
+    }
+
+    // The first batch of a run, named on the command line, starts before the window
+    // manager has framed the main window; a later one by a drop on a settled window.
+    void queuePanelAgainstTheMainWindow() {
+        const QStringList files = makeFiles({"Premier.qmk3", "Second.qmk3"});
+        auto app = NewAppInstance();
+        app->openAtStart({files[0]});
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() && app->mainWindow()->queue, 20000);
+        wMain& w = *app->mainWindow();
+        BatchProbe probe(w);
+
+        for (const char* road : {"command-line", "drop"}) {
+            if (QString(road) == "drop")
+                QVERIFY(dropOn(w, {files[1]}));
+            QPointer<wQueue> panel = w.queue.data();
+            QVERIFY(panel);
+            // Open: the first conversion has started.
+            QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+            QRect seen; // where the panel was last seen, also once it has gone
+            QTRY_COMPARE_WITH_TIMEOUT(panel ? (seen = panel->frameGeometry()) : seen, panelPlace(w),
+                                      10000);
+            QVERIFY(panel);
+            QCOMPARE(panel->geometry(), panel->frameGeometry()); // no frame of its own
+            shoot(QString("queue-panel-%1").arg(road));
+            QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        }
+        QCOMPARE(probe.started(), QStringList({"Premier.qmk3", "Second.qmk3"}));
+    }
+
+    // Mid-batch the panel refuses to close, whoever asks: the batch goes on and
+    // every queued file is converted.
+    void windowManagerCannotCloseTheQueuePanel_data() {
+        QTest::addColumn<bool>("altF4");
+        QTest::newRow("close request") << false;
+        QTest::newRow("Alt+F4") << true;
+    }
+    void windowManagerCannotCloseTheQueuePanel() {
+        QFETCH(bool, altF4);
+        const QStringList names = {"Un.qmk3", "Deux.qmk3", "Trois.qmk3"};
+        const QStringList files = makeFiles(names);
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        BatchProbe probe(w);
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        CloseCounter closes;
+        panel->installEventFilter(&closes);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        // The first file is being read.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.ccConvert()->isVisibleTo(w.content()) && !w.state().converted.load(), 20000);
+
+        if (altF4) {
+            desktop_->requestActivate(uint32_t(panel->winId()));
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+            QVERIFY(desktop_->pressKeys({x11::kAlt_L, x11::kF4}));
+        } else {
+            desktop_->requestClose(uint32_t(panel->winId()));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(closes.count >= 1, 10000);
+        QVERIFY(panel);
+        QVERIFY(panel->isVisible());
+        QCOMPARE(w.queue.data(), panel.data());
+
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.started(), names);
+        for (const QString& f : files)
+            QVERIFY2(QFileInfo::exists(QString(f).replace(".qmk3", ".qmkp")), qPrintable(f));
+        QVERIFY(probe.errorRows().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!panel, 20000); // its own slide-in closed it
+    }
+
+    // Worth looking at: the Edit menu, and a selected error row.
+    void editMenuAndSelectedErrorRow() {
+        if (qEnvironmentVariable("QMK_SCREENSHOT_DIR").isEmpty())
+            QSKIP("QMK_SCREENSHOT_DIR not set");
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        MainMenuBar* bar = MainMenuBar::instance();
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(bar->EditMenu()->menuAction()).center());
+        QTRY_VERIFY_WITH_TIMEOUT(bar->EditMenu()->isVisible(), 10000);
+        shoot("edit-menu");
+        bar->EditMenu()->close();
+
+        w.addError("Compta 2014.qmkp", "Ce document est déjà dans la version Pro 6.2");
+        w.addError("Notes.txt", "Fichier de type inconnu (v. 18245)");
+        QTreeWidget* list = w.errors->lbErrors();
+        QVERIFY(QTest::qWaitForWindowExposed(w.errors.data()));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(0)).center());
+        QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItem(0)->isSelected(), 10000);
+        shoot("error-row-selected");
+    }
+
+    // Last: it quits the event loop. The error panel takes the focus as it opens;
+    // Ctrl+Q typed then quits all the same.
+    void ctrlQWhileTheErrorPanelHasTheFocus() {
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.addError("Compta.qmkp", "Ce document est déjà dans la version Pro 6.2");
+        QPointer<wErrors> panel = w.errors.data();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        bool typed = false;
+        QTimer::singleShot(0, this, [&] {
+            typed = desktop_->pressKeys({x11::kControl_L, x11::kq});
+        });
+        QCOMPARE(runLoop(), 0);
+        QVERIFY(typed);
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"
