@@ -8,11 +8,13 @@
 #include "app/Resources.h"
 #include "app/wMain.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QPointer>
 #include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWindow>
 #include <QtTest>
 
@@ -330,17 +332,12 @@ class BatchTest : public QObject {
         wMain w;
         BatchProbe probe(w);
         QSemaphore go, posted;
-        w.convertThread()->setBody([&](ConversionState& s, const std::function<void()>& on) {
-            bool idle = true;
-            if (!s.converted.compare_exchange_strong(idle, false))
-                return;
-            on();
+        w.convertThread()->setBody([&](ConversionDocument&, ConversionHandoff& s) {
             s.newStatus(header.toStdString());
             s.setTitle(reading.toStdString());
             go.tryAcquire(1, 60000);
             s.newStatus(converted.toStdString());
             s.setTitle(app.toStdString());
-            s.converted = true;
             posted.release();
         });
         bool forced = false;
@@ -349,7 +346,11 @@ class BatchTest : public QObject {
                 return;
             forced = true;
             go.release();
-            posted.tryAcquire(1, 60000); // the worker has ended its body
+            posted.tryAcquire(1, 60000);
+            // The worker ends its body (the busy flag goes up) before this tick reads on.
+            const QDeadlineTimer deadline(60000);
+            while (!w.state().converted.load() && !deadline.hasExpired())
+                QThread::yieldCurrentThread();
         });
         QVERIFY(dropOn(w, {only}));
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
@@ -361,7 +362,7 @@ class BatchTest : public QObject {
         QVERIFY(!w.state().statusChanged());
 
         // A refused file next: it shows its start and nothing of the last batch.
-        w.convertThread()->setBody(convertThread_Run);
+        w.convertThread()->setBody(conversion);
         probe.shown.clear();
         QVERIFY(dropOn(w, {pro}));
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
