@@ -103,6 +103,10 @@ class ChildProcess {
     static void send(int fd, const void* data, size_t n) {
         [[maybe_unused]] auto w = ::write(fd, data, n);
     }
+    // On a socket the other end may have closed already: no SIGPIPE.
+    static void sendOn(int socket, const void* data, size_t n) {
+        [[maybe_unused]] auto w = ::send(socket, data, n, MSG_NOSIGNAL);
+    }
 
     pid_t pid_ = -1;
     int report_ = -1;
@@ -141,7 +145,7 @@ class RivalListener : public ChildProcess {
                     ssize_t n;
                     while (readable(c, 300) && (n = ::read(c, buf, sizeof buf)) > 0)
                         got += n;
-                    send(c, "K", 1);
+                    sendOn(c, "K", 1);
                     ::close(c);
                     send(report, &got, sizeof got);
                 }
@@ -177,7 +181,7 @@ class RivalClient : public ChildProcess {
             const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
             if (who.become() && s >= 0 &&
                 ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-                send(s, bytes.constData(), size_t(bytes.size()));
+                sendOn(s, bytes.constData(), size_t(bytes.size()));
                 if (readable(s, 5000) && ::read(s, &answer, 1) != 1)
                     answer = 0;
             }
