@@ -10,6 +10,7 @@
 #include "app/SingleInstance.h"
 
 #include <QFileOpenEvent>
+#include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -184,10 +185,24 @@ class IntakeTest : public QObject {
         w.convertThread()->setPauseDivisor(10);
         BatchProbe probe(w);
         const QByteArray path = folder + "/" + picked;
+        // A drag that enters the window, then drops.
+        auto drop = [&w](QMimeData& data) {
+            const QPoint at(190, 100);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &enter);
+            QDropEvent e(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &e);
+        };
         if (road == "drop") {
-            w.Event_DropObject({QUrl::fromEncoded("file://" + path.toPercentEncoding("/"))});
+            // As a file manager sends it: the name's bytes, percent-encoded.
+            QMimeData data;
+            data.setData("text/uri-list", "file://" + path.toPercentEncoding("/") + "\r\n");
+            drop(data);
         } else if (road == "drop as text") {
-            w.Event_DropObject({QUrl::fromLocalFile(QFile::decodeName(path))});
+            // As a program that read the name as UTF-8 sends it.
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QFile::decodeName(path))});
+            drop(data);
         } else {
             probe.dialogAnswers = {{QFile::decodeName(path)}};
             w.openFile();
