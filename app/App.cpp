@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "app/FileNames.h"
 #include "app/MainMenuBar.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
@@ -8,8 +9,6 @@
 #include <QCoreApplication>
 #include <QFileOpenEvent>
 #include <QTimer>
-
-#include <filesystem>
 
 namespace qmk {
 
@@ -59,7 +58,7 @@ void App::Event_OpenDocument(const std::optional<FolderItem>& file) {
 void App::openDocuments(const QByteArrayList& names) {
     for (const QByteArray& n : names)
         if (!n.isEmpty())
-            Event_OpenDocument(FolderItem(std::filesystem::absolute(n.toStdString())));
+            Event_OpenDocument(FolderItem(absoluteName(n).toStdString()));
 }
 
 void App::openAtStart(const QByteArrayList& names) {
@@ -67,7 +66,7 @@ void App::openAtStart(const QByteArrayList& names) {
     QByteArrayList absolute;
     for (const QByteArray& n : names)
         if (!n.isEmpty())
-            absolute << QByteArray::fromStdString(std::filesystem::absolute(n.toStdString()));
+            absolute << absoluteName(n);
     QTimer::singleShot(0, this, [this, absolute] {
         Event_Open();
         openDocuments(absolute);

@@ -53,6 +53,12 @@ bool namesOneFile(const QByteArray& bytes) {
 
 } // namespace
 
+QByteArray absoluteName(const QByteArray& name) {
+    std::error_code failed;
+    const auto absolute = std::filesystem::absolute(name.toStdString(), failed);
+    return failed ? name : QByteArray::fromStdString(absolute.string());
+}
+
 std::optional<FolderItem> fileOfText(const QString& path) {
     const QByteArray bytes = QFile::encodeName(path);
     if (bytes.isEmpty() || !namesOneFile(bytes))

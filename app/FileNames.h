@@ -15,6 +15,10 @@ class QUrl;
 
 namespace qmk {
 
+// The name made absolute against the current folder, as bytes; as it is when the
+// current folder cannot be had.
+QByteArray absoluteName(const QByteArray& name);
+
 // The file a path given as text names (the bytes it encodes to), or none when it
 // holds replacement characters and does not name exactly one file as it reads.
 std::optional<FolderItem> fileOfText(const QString& path);

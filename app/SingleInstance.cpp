@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include "app/FileNames.h"
 #include "app/Termination.h"
 
 #include <QDeadlineTimer>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <optional>
 #include <poll.h>
 #include <pwd.h>
@@ -168,8 +168,7 @@ std::optional<QByteArray> encodeRequest(const QByteArrayList& files) {
     QByteArrayList names;
     for (const QByteArray& f : files)
         if (!f.isEmpty())
-            names << QByteArray::fromStdString(
-                std::filesystem::absolute(std::filesystem::path(f.toStdString())).string());
+            names << absoluteName(f);
     if (names.size() > qsizetype(SingleInstance::kMaxNames))
         return std::nullopt;
     QByteArray out(kMark, 4);
