@@ -1,19 +1,14 @@
 #include "app/App.h"
 
+#include "app/FileNames.h"
 #include "app/MainMenuBar.h"
 #include "app/SingleInstance.h"
+#include "app/Startup.h"
 #include "app/wMain.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QFileOpenEvent>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace qmk {
 
@@ -53,31 +48,33 @@ void App::Event_OpenDocument(const std::optional<FolderItem>& file) {
     mainWindow_->takeFiles(std::make_shared<FileList>(FileList{*file}));
 }
 
-void App::openDocuments(const QStringList& paths) {
-    for (const QString& p : paths)
-        if (!p.isEmpty())
-            Event_OpenDocument(FolderItem(QFileInfo(p).absoluteFilePath().toStdString()));
+void App::openDocuments(const QByteArrayList& names) {
+    for (const QByteArray& n : names)
+        if (!n.isEmpty())
+            Event_OpenDocument(FolderItem(absoluteName(n).toStdString()));
 }
 
-void App::openAtStart(const QStringList& paths) {
+void App::openAtStart(const QByteArrayList& names) {
     // Made absolute now, before anything could change the current folder.
-    QStringList absolute;
-    for (const QString& p : paths)
-        if (!p.isEmpty())
-            absolute << QFileInfo(p).absoluteFilePath();
+    QByteArrayList absolute;
+    for (const QByteArray& n : names)
+        if (!n.isEmpty())
+            absolute << absoluteName(n);
     QTimer::singleShot(0, this, [this, absolute] {
         Event_Open();
         openDocuments(absolute);
     });
 }
 
-bool App::handOverOrListen(SingleInstance& instance, const QStringList& files) {
+bool App::handOverOrListen(SingleInstance& instance, const QByteArrayList& files) {
     if (instance.forwardToRunning(files))
         return true;
-    // Two launches at once: the one that loses the race hands its files over.
+    // Two launches at once: the one that loses the race hands its files over. One
+    // that can do neither (no private folder, another user's listener) goes on
+    // alone with its files.
     if (!instance.listen() && instance.forwardToRunning(files))
         return true;
-    connect(&instance, &SingleInstance::filesOpened, this, [this](const QStringList& later) {
+    connect(&instance, &SingleInstance::filesOpened, this, [this](const QByteArrayList& later) {
         openDocuments(later);
         // A launch brings the running program to the front.
         if (wMain* w = mainWindow()) {
@@ -110,9 +107,11 @@ std::unique_ptr<App> NewAppInstance() {
     app->setVersionData(1, 0, 1, 29, 3, "1.0.1", "1.0.1",
                         "Quillmark Pro Converter 1.0.1, convertit les documents Plus / X et 3.2 "
                         "en documents Pro 6.2");
+    StartupStepDone(StartupStep::ApplicationObject);
     // Built here, at its first request; on macOS a menu bar without a parent is the
     // application's own, elsewhere the main window puts it above its content.
     MainMenuBar::instance();
+    StartupStepDone(StartupStep::MenuBar);
     return app;
 }
 
@@ -129,36 +128,6 @@ void Quit(int code) {
 
 bool Quitting() {
     return quitting;
-}
-
-namespace {
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    // Only a write is safe here; the event loop does the quitting.
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
-}
-} // namespace
-
-void QuitOnTerminationSignals() {
-    if (signalPipe[0] >= 0)
-        return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return;
-    auto* notifier =
-        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-        char c;
-        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
-        Quit(0);
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
 }
 
 } // namespace qmk

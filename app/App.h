@@ -3,9 +3,9 @@
 
 #include "platform/FolderItem.h"
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -40,15 +40,16 @@ class App : public QObject {
     // A document the desktop asks the program to open: it starts a batch, or joins
     // the running one. None is ignored. Opens the main window first if need be.
     void Event_OpenDocument(const std::optional<FolderItem>& file);
-    // Paths (made absolute against the current folder) as documents to open, in order.
-    void openDocuments(const QStringList& paths);
+    // Names as the file system's bytes (made absolute against the current folder)
+    // as documents to open, in order.
+    void openDocuments(const QByteArrayList& names);
     // Files named on the command line at start: they arrive as documents to open, in
     // their order, once the main window has opened.
-    void openAtStart(const QStringList& paths);
+    void openAtStart(const QByteArrayList& names);
     // One program per user: true when a program already running took the files
-    // (this one then exits); otherwise this one listens, and the files of later
-    // launches arrive as documents to open.
-    bool handOverOrListen(SingleInstance& instance, const QStringList& files);
+    // (this one then exits); otherwise this one listens if it can, and the files of
+    // later launches arrive as documents to open.
+    bool handOverOrListen(SingleInstance& instance, const QByteArrayList& files);
 
     wMain* mainWindow() const { return mainWindow_.get(); }
     const VersionData& version() const { return version_; }
@@ -73,10 +74,5 @@ std::unique_ptr<App> NewAppInstance();
 void Quit(int code);
 // True from a Quit until the event loop has ended.
 bool Quitting();
-
-// SIGTERM, SIGINT and SIGHUP quit like File > Quit (exit code 0, the worker stopped
-// at its next pause), so a logout or a kill never leaves a document half written.
-// Needs a QCoreApplication; call once.
-void QuitOnTerminationSignals();
 
 } // namespace qmk

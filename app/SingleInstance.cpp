@@ -1,156 +1,460 @@
 #include "app/SingleInstance.h"
 
-#include <QBuffer>
-#include <QDataStream>
+#include "app/FileNames.h"
+#include "app/Termination.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
-#include <QLocalSocket>
-#include <QPointer>
-#include <QStandardPaths>
+#include <QSocketNotifier>
 #include <QTimer>
 
-#include <memory>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace qmk {
 
 namespace {
 
-// A request: the mark, then the list of absolute paths. The answer: one byte.
-constexpr quint32 kMark = 0x514D4B31; // "QMK1"
+constexpr char kMark[4] = {'Q', 'M', 'K', '2'};
 constexpr char kTaken = 'K';
-constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
-// A launch hands over a few paths; anything far bigger is not one of ours.
-constexpr qint64 kMaxRequestBytes = 16 * 1024 * 1024;
-constexpr int kRequestTimeoutMs = 10000;
+constexpr char kSocketName[] = "quillmark-pro-converter.socket";
+constexpr char kFolderName[] = "quillmark-pro-converter";
+// How many waiting connections one wake-up of the listener takes, so that a flood
+// of them never holds up the interface; the rest come at the next wake-up.
+constexpr int kAcceptsPerWakeUp = 64;
+constexpr int kRetryMs = 1000;
+constexpr int kOutOfDescriptorsMs = 100;
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+bool fillAddress(sockaddr_un& addr, const QByteArray& path) {
+    addr = {};
+    addr.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof(addr.sun_path))
+        return false;
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
+int connectTo(int fd, const sockaddr_un& addr) {
+    return ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+}
+
+// The other end of a connected socket runs as this user.
+bool sameUser(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == ::geteuid();
+}
+
+// A folder of this user's (not a link) that nobody else may enter or change. One
+// of the user's own that is open to others is closed to them when `tighten`.
+bool isPrivateFolder(const QByteArray& path, bool tighten) {
+    const Descriptor fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 0777) == 0700)
+        return true;
+    return tighten && ::fchmod(fd.get(), 0700) == 0;
+}
+
+QByteArray withoutTrailingSlashes(QByteArray path) {
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+QByteArray homeFolder() {
+    const QByteArray home = qgetenv("HOME");
+    if (home.startsWith('/'))
+        return home;
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw && pw->pw_dir && pw->pw_dir[0] == '/' ? QByteArray(pw->pw_dir) : QByteArray();
+}
+
+// The private folder made in the user's cache folder, or empty.
+QByteArray privateFolder() {
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/')) {
+        const QByteArray home = homeFolder();
+        if (home.isEmpty())
+            return {};
+        cache = withoutTrailingSlashes(home) + "/.cache";
+    }
+    cache = withoutTrailingSlashes(cache);
+    if (::mkdir(cache.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    const QByteArray folder = cache + "/" + kFolderName;
+    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(folder, true) ? folder : QByteArray();
+}
+
+quint32 readBE32(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return quint32(u[0]) << 24 | quint32(u[1]) << 16 | quint32(u[2]) << 8 | quint32(u[3]);
+}
+
+void appendBE32(QByteArray& out, quint32 v) {
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    out.append(b, 4);
+}
 
 enum class Parse { Incomplete, Done, Bad };
 
-Parse parseRequest(const QByteArray& bytes, QStringList& files) {
-    QDataStream in(bytes);
-    in.setVersion(kStreamVersion);
-    quint32 mark = 0;
-    in >> mark;
-    if (in.status() == QDataStream::ReadPastEnd)
-        return Parse::Incomplete;
-    if (mark != kMark)
+// Every bound is checked before the bytes it governs are looked at, so a request
+// that breaks one is known as soon as its count or a length has come.
+Parse parseRequest(const QByteArray& bytes, QByteArrayList& names) {
+    const qsizetype have = bytes.size();
+    const char* p = bytes.constData();
+    if (std::memcmp(p, kMark, size_t(std::min<qsizetype>(have, 4))) != 0)
         return Parse::Bad;
-    in >> files;
-    if (in.status() == QDataStream::ReadPastEnd)
+    if (have < 8)
         return Parse::Incomplete;
-    if (in.status() != QDataStream::Ok || !in.atEnd())
+    const quint32 count = readBE32(p + 4);
+    if (count > SingleInstance::kMaxNames)
         return Parse::Bad;
+    QByteArrayList got;
+    qsizetype at = 8;
+    for (quint32 i = 0; i < count; ++i) {
+        if (have - at < 4)
+            return Parse::Incomplete;
+        const quint32 length = readBE32(p + at);
+        at += 4;
+        if (length == 0 || length > SingleInstance::kMaxNameBytes)
+            return Parse::Bad;
+        if (have - at < qsizetype(length))
+            return Parse::Incomplete;
+        const QByteArray name(p + at, qsizetype(length));
+        at += length;
+        if (!name.startsWith('/') || name.contains('\0'))
+            return Parse::Bad;
+        got << name;
+    }
+    if (at != have)
+        return Parse::Bad;
+    names = std::move(got);
     return Parse::Done;
+}
+
+// The request for these names, made absolute; none when they break a bound.
+std::optional<QByteArray> encodeRequest(const QByteArrayList& files) {
+    QByteArrayList names;
+    for (const QByteArray& f : files)
+        if (!f.isEmpty())
+            names << absoluteName(f);
+    if (names.size() > qsizetype(SingleInstance::kMaxNames))
+        return std::nullopt;
+    QByteArray out(kMark, 4);
+    appendBE32(out, quint32(names.size()));
+    for (const QByteArray& n : names) {
+        if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0'))
+            return std::nullopt;
+        appendBE32(out, quint32(n.size()));
+        out += n;
+        if (out.size() > SingleInstance::kMaxRequestBytes)
+            return std::nullopt;
+    }
+    return out;
+}
+
+enum class Wait { Ready, TimedOut, Terminated };
+
+// Waits for the events on fd (none: only for the time to pass), until the deadline
+// or a termination signal.
+Wait waitFor(int fd, short events, const QDeadlineTimer& deadline) {
+    pollfd fds[2] = {{fd, events, 0}, {TerminationDescriptor(), POLLIN, 0}};
+    for (;;) {
+        if (TerminationRequested())
+            return Wait::Terminated;
+        const int n = ::poll(fds, 2, int(std::min<qint64>(deadline.remainingTime(), 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0 ? Wait::TimedOut : Wait::Terminated;
+        if (fds[1].revents != 0 || TerminationRequested())
+            return Wait::Terminated;
+        return Wait::Ready;
+    }
 }
 
 } // namespace
 
-QString SingleInstance::defaultServerName() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) // no runtime folder could be had: one name per user
-        return QDir::tempPath() + QString("/quillmark-pro-converter-%1.socket").arg(getuid());
-    return folder + "/quillmark-pro-converter.socket";
+struct SingleInstance::Connection {
+    Descriptor fd;
+    QSocketNotifier* readable = nullptr;
+    QTimer* deadline = nullptr;
+    QByteArray request;
+
+    explicit Connection(int socket) : fd(socket) {}
+    ~Connection() {
+        // Also from inside their own handlers: switched off now, deleted once back
+        // in the event loop.
+        readable->setEnabled(false);
+        readable->deleteLater();
+        deadline->stop();
+        deadline->deleteLater();
+    }
+};
+
+QByteArray SingleInstance::defaultSocketPath() {
+    QByteArray folder = withoutTrailingSlashes(qgetenv("XDG_RUNTIME_DIR"));
+    if (!folder.startsWith('/') || !isPrivateFolder(folder, false))
+        folder = privateFolder();
+    if (folder.isEmpty())
+        return {};
+    const QByteArray path = folder + "/" + kSocketName;
+    sockaddr_un addr;
+    return fillAddress(addr, path) ? path : QByteArray();
 }
 
-SingleInstance::SingleInstance(QString serverName, QObject* parent)
-    : QObject(parent), serverName_(std::move(serverName)) {}
+SingleInstance::SingleInstance(QByteArray socketPath, QObject* parent)
+    : QObject(parent), socketPath_(std::move(socketPath)) {
+    retry_ = new QTimer(this);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, [this] {
+        if (isListening()) {
+            accepting_->setEnabled(true);
+            acceptConnections();
+        } else if (!listen() && !someoneListens()) {
+            retry_->start(kRetryMs);
+        }
+    });
+}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    connections_.clear();
+    if (isListening()) {
+        // The socket goes with the program, unless another has taken its name since.
+        struct stat st;
+        if (::lstat(socketPath_.constData(), &st) == 0 && st.st_ino == boundInode_)
+            ::unlink(socketPath_.constData());
+        closeListener();
+    }
+}
 
-bool SingleInstance::forwardToRunning(const QStringList& files, int timeoutMs) const {
+bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(serverName_);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
+    sockaddr_un addr;
+    if (!fillAddress(addr, socketPath_) || TerminationRequested())
+        return false;
+    const std::optional<QByteArray> request = encodeRequest(files);
+    if (!request)
         return false;
 
-    // The running program has another working folder.
-    QStringList absolute;
-    for (const QString& f : files)
-        absolute << QFileInfo(f).absoluteFilePath();
-    QByteArray request;
-    {
-        QDataStream out(&request, QIODevice::WriteOnly);
-        out.setVersion(kStreamVersion);
-        out << kMark << absolute;
-    }
-    socket.write(request);
-    while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (socket.get() < 0)
+        return false;
+    while (connectTo(socket.get(), addr) != 0) {
+        // None runs (no socket, or nobody behind it), or it cannot be reached.
+        if (errno != EAGAIN)
+            return false;
+        // The running program's queue of connections is full for a moment.
+        if (waitFor(-1, 0, QDeadlineTimer(std::min<qint64>(20, deadline.remainingTime()))) ==
+                Wait::Terminated ||
+            deadline.hasExpired())
             return false;
     }
-    while (socket.bytesAvailable() < 1) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
+    // Whoever listens there must be this user: another would get the names and
+    // answer for documents it never converts.
+    if (!sameUser(socket.get()))
+        return false;
+
+    const char* p = request->constData();
+    qsizetype left = request->size();
+    while (left > 0) {
+        const ssize_t n = ::send(socket.get(), p, size_t(left), MSG_NOSIGNAL);
+        if (n > 0) {
+            p += n;
+            left -= n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else if (waitFor(socket.get(), POLLOUT, deadline) != Wait::Ready) {
+            return false;
+        }
+    }
+    for (;;) {
+        if (waitFor(socket.get(), POLLIN, deadline) != Wait::Ready)
+            return false;
+        char answer = 0;
+        const ssize_t n = ::recv(socket.get(), &answer, 1, 0);
+        if (n == 1)
+            return answer == kTaken;
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
             return false;
     }
-    char answer = 0;
-    return socket.getChar(&answer) && answer == kTaken;
+}
+
+bool SingleInstance::someoneListens() const {
+    sockaddr_un addr;
+    if (!fillAddress(addr, socketPath_))
+        return false;
+    const Descriptor probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    // A full queue of connections is a live listener too.
+    return probe.get() >= 0 && (connectTo(probe.get(), addr) == 0 || errno == EAGAIN);
 }
 
 bool SingleInstance::listen() {
     if (isListening())
         return true;
-    delete server_;
-    server_ = new QLocalServer(this);
-    // No socket options: with them the socket is made elsewhere and moved into
-    // place, replacing a live one. A plain bind fails when the name is taken,
-    // so two programs cannot both hold it. The runtime folder is the user's
-    // alone (mode 0700), which keeps other users out.
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::takeConnection);
-    if (server_->listen(serverName_))
-        return true;
-    if (server_->serverError() != QAbstractSocket::AddressInUseError)
+    sockaddr_un addr;
+    if (!fillAddress(addr, socketPath_))
         return false;
-
-    // The name is taken: by a live program, or by a socket that a program
-    // which ended abruptly left behind.
-    QLocalSocket probe;
-    probe.connectToServer(serverName_);
-    if (probe.waitForConnected(1000)) {
-        probe.abort();
+    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (socket.get() < 0)
+        return false;
+    const auto* a = reinterpret_cast<const sockaddr*>(&addr);
+    // A plain bind fails when the name is taken, so two programs cannot both hold it.
+    if (::bind(socket.get(), a, sizeof addr) != 0) {
+        if (errno != EADDRINUSE)
+            return false;
+        // Taken by a live program, or by a socket that a program which ended
+        // abruptly left behind; only such a socket is removed.
+        struct stat st;
+        if (someoneListens() || ::lstat(socketPath_.constData(), &st) != 0 ||
+            !S_ISSOCK(st.st_mode) || ::unlink(socketPath_.constData()) != 0 ||
+            ::bind(socket.get(), a, sizeof addr) != 0)
+            return false;
+    }
+    struct stat bound;
+    if (::listen(socket.get(), SOMAXCONN) != 0 || ::lstat(socketPath_.constData(), &bound) != 0) {
+        ::unlink(socketPath_.constData());
         return false;
     }
-    QLocalServer::removeServer(serverName_);
-    return server_->listen(serverName_);
+    boundInode_ = bound.st_ino;
+    listener_ = socket.release();
+    accepting_ = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
+    connect(accepting_, &QSocketNotifier::activated, this, &SingleInstance::acceptConnections);
+    return true;
 }
 
-void SingleInstance::takeConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        auto drop = [socket] {
-            socket->abort();
-            socket->deleteLater();
-        };
-        // The request so far; it goes with the connections when the socket goes.
-        auto buffer = std::make_shared<QByteArray>();
-        auto* timer = new QTimer(socket);
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, socket, drop);
-        timer->start(kRequestTimeoutMs);
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer, timer, drop] {
-            buffer->append(socket->readAll());
-            QStringList files;
-            switch (buffer->size() > kMaxRequestBytes ? Parse::Bad : parseRequest(*buffer, files)) {
-            case Parse::Incomplete:
-                return;
-            case Parse::Bad:
-                drop();
-                return;
-            case Parse::Done:
-                break;
-            }
-            timer->stop();
-            buffer->clear();
-            QPointer<QLocalSocket> alive(socket);
-            emit filesOpened(files);
-            if (alive) {
-                alive->putChar(kTaken);
-                alive->flush();
-                alive->disconnectFromServer();
-            }
-        });
+void SingleInstance::closeListener() {
+    if (accepting_) {
+        accepting_->setEnabled(false);
+        accepting_->deleteLater();
+        accepting_ = nullptr;
     }
+    if (listener_ >= 0)
+        ::close(listener_);
+    listener_ = -1;
+}
+
+void SingleInstance::acceptConnections() {
+    for (int i = 0; i < kAcceptsPerWakeUp && isListening(); ++i) {
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            switch (errno) {
+            case EINTR:
+            case ECONNABORTED:
+            case EPROTO:
+                continue;
+            case EAGAIN:
+                return;
+            case EMFILE:
+            case ENFILE:
+            case ENOBUFS:
+            case ENOMEM:
+                // Out of descriptors: the oldest connection makes room, or the
+                // listener rests a moment; it stays open either way.
+                if (!connections_.empty()) {
+                    connections_.pop_front();
+                    continue;
+                }
+                accepting_->setEnabled(false);
+                retry_->start(kOutOfDescriptorsMs);
+                return;
+            default:
+                // The listener itself has failed: it is made anew.
+                closeListener();
+                retry_->start(kRetryMs);
+                return;
+            }
+        }
+        if (!sameUser(fd)) {
+            ::close(fd);
+            continue;
+        }
+        if (connections_.size() >= size_t(kMaxConnections))
+            connections_.pop_front();
+        auto owned = std::make_unique<Connection>(fd);
+        Connection* c = owned.get();
+        c->readable = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        c->deadline = new QTimer(this);
+        c->deadline->setSingleShot(true);
+        connect(c->readable, &QSocketNotifier::activated, this, [this, c] { readFrom(c); });
+        connect(c->deadline, &QTimer::timeout, this, [this, c] { drop(c); });
+        c->deadline->start(kRequestMs);
+        connections_.push_back(std::move(owned));
+        // A launch has usually written its whole request by now.
+        readFrom(c);
+    }
+}
+
+void SingleInstance::drop(Connection* c) {
+    connections_.remove_if([c](const std::unique_ptr<Connection>& e) { return e.get() == c; });
+}
+
+void SingleInstance::readFrom(Connection* c) {
+    bool hungUp = false;
+    for (;;) {
+        char chunk[65536];
+        const ssize_t n = ::recv(c->fd.get(), chunk, sizeof chunk, 0);
+        if (n > 0) {
+            if (c->request.size() + n > kMaxRequestBytes)
+                return drop(c);
+            c->request.append(chunk, n);
+            continue;
+        }
+        if (n == 0) {
+            hungUp = true;
+            break;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN)
+            break;
+        return drop(c);
+    }
+    QByteArrayList names;
+    switch (parseRequest(c->request, names)) {
+    case Parse::Incomplete:
+        if (hungUp)
+            drop(c);
+        return;
+    case Parse::Bad:
+        return drop(c);
+    case Parse::Done:
+        break;
+    }
+    [[maybe_unused]] auto sent = ::send(c->fd.get(), &kTaken, 1, MSG_NOSIGNAL);
+    drop(c);
+    emit filesOpened(names);
 }
 
 } // namespace qmk

@@ -1,18 +1,37 @@
 // One running program per user: a second launch hands the files named on its
 // command line to the running one, which takes them in as documents to open,
-// and exits. The two meet on a local socket in the user's runtime folder.
+// and exits. The two meet on a local socket in a folder that is the user's alone,
+// and each end makes sure the other is the same user.
 //
 // Start-up, in this order:
 //     SingleInstance instance;
 //     if (instance.forwardToRunning(files)) return 0;        // a running one took them
 //     if (!instance.listen() && instance.forwardToRunning(files)) return 0; // lost a race
 //     connect(&instance, &SingleInstance::filesOpened, ...);  // later launches' files
+// A launch that can neither hand over nor listen (no private folder, another
+// user's listener) converts its files itself.
+//
+// The request, on a stream socket; names are the file system's bytes, never text:
+//     "QMK2"                 4 bytes
+//     count                  unsigned 32-bit, big-endian, at most kMaxNames
+//     count times:
+//         length             unsigned 32-bit, big-endian, 1 to kMaxNameBytes
+//         the name           `length` bytes, an absolute path without a zero byte
+// and nothing after it; kMaxRequestBytes in all at most. The answer is the one
+// byte 'K' once the files are taken. A request that breaks a bound is dropped
+// unanswered as soon as the bound is broken, and nothing of it is taken.
 #pragma once
 
-#include <QLocalServer>
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QObject>
-#include <QString>
-#include <QStringList>
+
+#include <list>
+#include <memory>
+#include <sys/types.h>
+
+class QSocketNotifier;
+class QTimer;
 
 namespace qmk {
 
@@ -20,35 +39,61 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    // The socket of this user's running program, in the runtime folder.
-    static QString defaultServerName();
+    static constexpr quint32 kMaxNames = 4096;
+    static constexpr quint32 kMaxNameBytes = 4096;
+    static constexpr qint64 kMaxRequestBytes = 4 * 1024 * 1024;
+    // Connections held at once; a new one beyond them replaces the oldest.
+    static constexpr int kMaxConnections = 16;
+    // A launch sends its whole request at once: a connection whose request is not
+    // complete this long after it came goes.
+    static constexpr int kRequestMs = 2000;
 
-    explicit SingleInstance(QString serverName = defaultServerName(), QObject* parent = nullptr);
+    // The socket of this user's running program: in the runtime folder when it is
+    // the user's alone (owned, mode 0700, not a link), else in a private folder of
+    // the user's that is made for it in the user's cache folder and checked the
+    // same way. Empty when neither can be had: there is no safe place to meet.
+    static QByteArray defaultSocketPath();
+
+    // An empty path: this program neither hands over nor listens.
+    explicit SingleInstance(QByteArray socketPath = defaultSocketPath(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    const QString& serverName() const { return serverName_; }
+    const QByteArray& socketPath() const { return socketPath_; }
 
     // Hands the files (made absolute against this process's folder, order kept)
-    // to the running program. True only when it confirmed taking them; false
-    // when none runs or it did not answer within timeoutMs. Blocks this thread.
-    bool forwardToRunning(const QStringList& files, int timeoutMs = 3000) const;
+    // to the running program. True only when a program of this user confirmed
+    // taking them; false when none runs, the listener is another user's, the
+    // files break the request's bounds, it did not answer within timeoutMs, or a
+    // termination signal came meanwhile. Blocks this thread.
+    bool forwardToRunning(const QByteArrayList& files, int timeoutMs = 3000) const;
 
     // Becomes the running program: listens for later launches. A socket left
     // by a program that ended without removing it is replaced. False when a
     // live program already listens (or the socket cannot be made).
     bool listen();
-    bool isListening() const { return server_ && server_->isListening(); }
+    bool isListening() const { return listener_ >= 0; }
 
   signals:
     // One list per later launch, in the order they arrive, its files in the
     // order that launch named them; an empty list for a launch without files.
-    void filesOpened(const QStringList& files);
+    void filesOpened(const QByteArrayList& files);
 
   private:
-    void takeConnection();
+    struct Connection;
 
-    QString serverName_;
-    QLocalServer* server_ = nullptr;
+    bool someoneListens() const;
+    void closeListener();
+    void acceptConnections();
+    void readFrom(Connection* c);
+    void drop(Connection* c);
+
+    QByteArray socketPath_;
+    int listener_ = -1;
+    ino_t boundInode_ = 0;
+    QSocketNotifier* accepting_ = nullptr;
+    // Brings the listener back after the descriptors ran out or it failed.
+    QTimer* retry_ = nullptr;
+    std::list<std::unique_ptr<Connection>> connections_; // oldest first
 };
 
 } // namespace qmk

@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/Controls.h"
 #include "app/ConvertThread.h"
+#include "app/FileNames.h"
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
 #include "app/Reveal.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -65,14 +67,20 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     return l;
 }
 
-// The file a drag item carries, if any: only a local path names a file.
-std::optional<FolderItem> fileOf(const QUrl& item) {
-    if (!item.isLocalFile())
+// Whether a drag item carries a file: only a local path names one.
+bool carriesFile(const QUrl& item) {
+    return item.isLocalFile() && !item.toLocalFile().isEmpty();
+}
+
+// The file a drag item carries, if any, named by the bytes of its URL. One whose
+// name cannot be told from another file's is refused in the error panel.
+std::optional<FolderItem> fileOf(const QUrl& item, wMain& w) {
+    if (!carriesFile(item))
         return std::nullopt;
-    const QString path = item.toLocalFile();
-    if (path.isEmpty())
-        return std::nullopt;
-    return FolderItem(path.toStdString());
+    auto file = fileOfLocalUrl(item);
+    if (!file)
+        w.addError(QFileInfo(item.toLocalFile()).fileName(), unreadableNameMessage());
+    return file;
 }
 
 QString qs(const std::string& s) {
@@ -416,13 +424,13 @@ void wMain::EndConversion() {
 // --- File intake --------------------------------------------------------------------------
 
 void wMain::Event_DropObject(const QList<QUrl>& items) {
-    if (items.isEmpty() || !fileOf(items.first())) {
+    if (items.isEmpty() || !carriesFile(items.first())) {
         MsgBox(QStringLiteral("Fichier non reconnu"));
         return;
     }
     auto files = std::make_shared<FileList>();
     for (const QUrl& item : items)
-        if (auto file = fileOf(item))
+        if (auto file = fileOf(item, *this))
             files->push_back(std::move(*file));
     takeFiles(std::move(files));
 }
@@ -433,9 +441,15 @@ void wMain::openFile() {
         Globals::lastOpenFolder ? qs(Globals::lastOpenFolder->NativePath()) : QDir::homePath();
     const QStringList chosen = OpenDialog ? OpenDialog(startDir) : QStringList();
     auto files = std::make_shared<FileList>();
-    for (const QString& path : chosen)
-        if (!path.isEmpty())
-            files->push_back(FolderItem(path.toStdString()));
+    for (const QString& path : chosen) {
+        if (path.isEmpty())
+            continue;
+        // The dialog gives text: the bytes it stands for, unless it may stand for another file.
+        if (auto file = fileOfText(path))
+            files->push_back(std::move(*file));
+        else
+            addError(QFileInfo(path).fileName(), unreadableNameMessage());
+    }
     takeFiles(std::move(files));
 }
 

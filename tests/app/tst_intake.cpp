@@ -2,6 +2,7 @@
 // documents the desktop asks the program to open (the command line at start, later
 // launches, file-open events). Each starts a batch, or joins the running one.
 #include "BatchProbe.h"
+#include "ByteNames.h"
 
 #include "app/App.h"
 #include "app/ConvertThread.h"
@@ -9,6 +10,7 @@
 #include "app/SingleInstance.h"
 
 #include <QFileOpenEvent>
+#include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,6 +33,12 @@ class IntakeTest : public QObject {
         for (const QString& n : names)
             p << path(n);
         return p;
+    }
+    QByteArrayList names(const QStringList& names) const {
+        QByteArrayList n;
+        for (const QString& p : paths(names))
+            n << QFile::encodeName(p);
+        return n;
     }
 
   private slots:
@@ -106,7 +114,7 @@ class IntakeTest : public QObject {
         w.convertThread()->setPauseDivisor(10);
         BatchProbe probe(w);
 
-        app->openDocuments(paths({"1.qmkx", "2.qmkx"}));
+        app->openDocuments(names({"1.qmkx", "2.qmkx"}));
         QPointer<wQueue> panel = w.queue.data();
         QVERIFY(panel);
         QCOMPARE(qs(w.state().fileToConvert()->Name()), QString("1.qmkx"));
@@ -125,7 +133,7 @@ class IntakeTest : public QObject {
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_.path()));
         auto app = NewAppInstance();
-        app->openAtStart({"b.qmk3", path("a.qmkx")});
+        app->openAtStart({"b.qmk3", QFile::encodeName(path("a.qmkx"))});
         QVERIFY(QDir::setCurrent(before));
         QVERIFY(!app->mainWindow());
         QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() && app->mainWindow()->queue, 20000);
@@ -136,9 +144,92 @@ class IntakeTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), 60000);
     }
 
+    // A drop and the open dialog open the file picked, by the bytes of its name, also
+    // where they are not UTF-8. A name that comes as text that may be the lossy
+    // reading of another name is refused in the error panel: no other file is
+    // converted in its place.
+    void namesAsTheFileSystemHoldsThem_data() {
+        QTest::addColumn<QByteArrayList>("present"); // the folder's documents
+        QTest::addColumn<QString>("road");
+        QTest::addColumn<QByteArray>("picked");
+        QTest::addColumn<bool>("converted");              // else refused
+        const QByteArray latin = "Compta \xE9t\xE9.qmkx"; // Latin-1, as on an old volume
+        const QByteArray lossy = "Compta \xEF\xBF\xBDt\xEF\xBF\xBD.qmkx"; // its reading as UTF-8
+        const QByteArrayList both = {latin, lossy};
+        QTest::newRow("drop, Latin-1 name beside its lossy reading")
+            << both << "drop" << latin << true;
+        QTest::newRow("drop, URL made from the lossy text")
+            << both << "drop as text" << latin << false;
+        QTest::newRow("dialog, Latin-1 name beside its lossy reading")
+            << both << "dialog" << latin << false;
+        QTest::newRow("dialog, Latin-1 name alone")
+            << QByteArrayList{latin} << "dialog" << latin << false;
+        QTest::newRow("dialog, a name holding the replacement character")
+            << QByteArrayList{lossy} << "dialog" << lossy << true;
+        const QByteArray utf8 = "Soci\xC3\xA9t\xC3\xA9.qmkx";
+        QTest::newRow("dialog, UTF-8 name") << QByteArrayList{utf8} << "dialog" << utf8 << true;
+    }
+    void namesAsTheFileSystemHoldsThem() {
+        QFETCH(QByteArrayList, present);
+        QFETCH(QString, road);
+        QFETCH(QByteArray, picked);
+        QFETCH(bool, converted);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QByteArray folder = QFile::encodeName(dir.path());
+        auto cleanUp = qScopeGuard([&] { removeAll(folder); });
+        for (const QByteArray& name : present)
+            QVERIFY(writeBytesFile(folder + "/" + name, plusXImage()));
+
+        wMain w;
+        w.convertThread()->setPauseDivisor(10);
+        BatchProbe probe(w);
+        const QByteArray path = folder + "/" + picked;
+        // A drag that enters the window, then drops.
+        auto drop = [&w](QMimeData& data) {
+            const QPoint at(190, 100);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &enter);
+            QDropEvent e(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &e);
+        };
+        if (road == "drop") {
+            // As a file manager sends it: the name's bytes, percent-encoded.
+            QMimeData data;
+            data.setData("text/uri-list", "file://" + path.toPercentEncoding("/") + "\r\n");
+            drop(data);
+        } else if (road == "drop as text") {
+            // As a program that read the name as UTF-8 sends it.
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QFile::decodeName(path))});
+            drop(data);
+        } else {
+            probe.dialogAnswers = {{QFile::decodeName(path)}};
+            w.openFile();
+        }
+
+        QByteArrayList expected = present;
+        if (converted) {
+            QVERIFY(w.queue);
+            QCOMPARE(w.state().fileToConvert()->path().string(), path.toStdString());
+            QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), 60000);
+            QCOMPARE(probe.errorRows(), QStringList());
+            expected << picked.chopped(int(strlen(".qmkx"))) + ".qmkp";
+            std::sort(expected.begin(), expected.end());
+        } else {
+            QVERIFY(!w.queue);
+            QCOMPARE(probe.errorRows(),
+                     QStringList({QFile::decodeName(picked) +
+                                  " | nom de fichier illisible (caractères non reconnus) : le "
+                                  "document n'est pas ouvert, pour ne pas en convertir un autre à "
+                                  "sa place"}));
+        }
+        QCOMPARE(byteNamesIn(folder), expected);
+    }
+
     // A later launch hands its files to this program; they join the running batch.
     void laterLaunchJoinsTheRunningBatch() {
-        const QString socket = dir_.filePath("instance.socket");
+        const QByteArray socket = QFile::encodeName(dir_.filePath("instance.socket"));
         auto app = NewAppInstance();
         app->Event_Open();
         wMain& w = *app->mainWindow();
@@ -152,12 +243,12 @@ class IntakeTest : public QObject {
         SingleInstance running(socket);
         QVERIFY(!app->handOverOrListen(running, {}));
         QVERIFY(running.isListening());
-        app->openDocuments({a});
+        app->openDocuments({QFile::encodeName(a)});
         QVERIFY(w.queue);
 
         auto later = std::async(std::launch::async, [socket, b] {
             SingleInstance second(socket);
-            return second.forwardToRunning({b});
+            return second.forwardToRunning({QFile::encodeName(b)});
         });
         QTRY_VERIFY_WITH_TIMEOUT(
             later.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 20000);

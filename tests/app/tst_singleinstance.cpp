@@ -1,72 +1,231 @@
-// One program per user: later launches hand their files to the running one,
-// in order; stale sockets, rival listeners and malformed requests.
+// One program per user: later launches hand their files to the running one, in
+// order and as the file system's bytes; where the socket may live; stale sockets,
+// rival listeners, other users, and requests that are malformed or too big.
+#include "OtherUser.h"
 #include "app/SingleInstance.h"
 
-#include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
-#include <QLocalSocket>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
 #include <future>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 using qmk::SingleInstance;
+using namespace qmk::test;
+
+namespace {
+
+// The request as a launch sends it: "QMK2", the count, then each name with its
+// length, all counts big-endian.
+QByteArray be32(quint32 v) {
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+QByteArray request(const QByteArrayList& names, quint32 count) {
+    QByteArray b = "QMK2" + be32(count);
+    for (const QByteArray& n : names)
+        b += be32(quint32(n.size())) + n;
+    return b;
+}
+QByteArray request(const QByteArrayList& names) {
+    return request(names, quint32(names.size()));
+}
+
+QByteArrayList filesOf(const QSignalSpy& spy, int i) {
+    return spy[i][0].value<QByteArrayList>();
+}
+
+// The environment variables a test changes, put back as they were.
+class ScopedEnv {
+  public:
+    void set(const char* name, const QByteArray& value) {
+        keep(name);
+        qputenv(name, value);
+    }
+    void unset(const char* name) {
+        keep(name);
+        qunsetenv(name);
+    }
+    ~ScopedEnv() {
+        for (const auto& [name, value] : saved_)
+            value ? qputenv(name.constData(), *value) : qunsetenv(name.constData());
+    }
+
+  private:
+    void keep(const char* name) {
+        for (const auto& s : saved_)
+            if (s.first == name)
+                return;
+        saved_.emplace_back(name, qEnvironmentVariableIsSet(name)
+                                      ? std::optional<QByteArray>(qgetenv(name))
+                                      : std::nullopt);
+    }
+    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved_;
+};
+
+int modeOf(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+} // namespace
 
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
     int n_ = 0;
-    QString name_; // a fresh private socket per test
+    QByteArray name_; // a fresh private socket per test
 
     // A later launch, on a thread of its own: the running program answers on
     // this one, whose event loop the test keeps turning.
-    static std::future<bool> launch(const QString& name, const QStringList& files) {
+    static std::future<bool> launch(const QByteArray& name, const QByteArrayList& files) {
         return std::async(std::launch::async,
                           [name, files] { return SingleInstance(name).forwardToRunning(files); });
     }
-    static bool finished(const std::future<bool>& f) {
+    template <class T> static bool finished(const std::future<T>& f) {
         return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     }
-    // Sends raw bytes as a launch would, then hangs up.
-    static std::future<void> sendRaw(const QString& name, const QByteArray& bytes) {
+    // Sends raw bytes as a launch would, then waits for the running program to
+    // hang up; true when it answered anything at all.
+    static std::future<bool> sendRaw(const QByteArray& name, const QByteArray& bytes) {
         return std::async(std::launch::async, [name, bytes] {
-            QLocalSocket s;
-            s.connectToServer(name);
-            if (s.waitForConnected(5000)) {
-                s.write(bytes);
-                s.waitForBytesWritten(5000);
-                s.waitForReadyRead(300);
-                s.disconnectFromServer();
+            sockaddr_un addr;
+            const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            bool answered = false;
+            if (fillAddress(addr, name) &&
+                ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+                // Stops where the program hangs up on a request it has dropped.
+                for (qsizetype at = 0; at < bytes.size();) {
+                    const ssize_t n =
+                        ::send(s, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
+                    if (n <= 0)
+                        break;
+                    at += n;
+                }
+                char c;
+                answered = readable(s, 20000) && ::read(s, &c, 1) == 1;
             }
+            ::close(s);
+            return answered;
         });
+    }
+    // A proper launch is served, and alone.
+    void servedAlone(SingleInstance& running) {
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        auto a = launch(running.socketPath(), {"/srv/a.qmkx"});
+        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
+        QVERIFY(a.get());
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(filesOf(opened, 0), QByteArrayList({"/srv/a.qmkx"}));
     }
 
   private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
-    void init() { name_ = dir_.path() + QString("/instance-%1.socket").arg(++n_); }
+    void init() {
+        name_ = QFile::encodeName(dir_.path()) + "/instance-" + QByteArray::number(++n_);
+    }
 
-    void defaultSocketLiesInTheRuntimeFolder() {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        QVERIFY(!runtime.isEmpty());
-        QCOMPARE(QFileInfo(SingleInstance::defaultServerName()).absolutePath(),
-                 QFileInfo(runtime).absoluteFilePath());
+    // The socket lives only in a folder that is the user's alone, never in the
+    // shared temporary folder.
+    void socketPlace_data() {
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<QString>("place"); // runtime, private or none
+        QTest::newRow("runtime folder of ours") << "ours"
+                                                << "runtime";
+        QTest::newRow("no runtime folder") << "unset"
+                                           << "private";
+        QTest::newRow("relative runtime folder") << "relative"
+                                                 << "private";
+        QTest::newRow("runtime folder open to others") << "open"
+                                                       << "private";
+        QTest::newRow("runtime folder a link to ours") << "link"
+                                                       << "private";
+        QTest::newRow("runtime folder of another user") << "theirs"
+                                                        << "private";
+        QTest::newRow("private folder of ours open to others, closed") << "privateOpen"
+                                                                       << "private";
+        QTest::newRow("private folder a link") << "privateLink"
+                                               << "none";
+        QTest::newRow("private folder of another user") << "privateTheirs"
+                                                        << "none";
+        QTest::newRow("no home to make it in") << "noHome"
+                                               << "none";
+    }
+    void socketPlace() {
+        QFETCH(QString, setUp);
+        QFETCH(QString, place);
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QByteArray root = QFile::encodeName(base.path());
+        const QByteArray runtime = root + "/runtime", cache = root + "/cache";
+        const QByteArray privateFolder = cache + "/quillmark-pro-converter";
+        QVERIFY(::mkdir(runtime.constData(), 0700) == 0);
+        ScopedEnv env;
+        env.set("XDG_RUNTIME_DIR", runtime);
+        env.set("XDG_CACHE_HOME", cache);
+        const auto nobody = OtherUser::nobody();
+        if ((setUp == "theirs" || setUp == "privateTheirs") && !nobody)
+            QSKIP("needs root, to give a folder to another user");
+
+        if (setUp == "unset") {
+            env.unset("XDG_RUNTIME_DIR");
+        } else if (setUp == "relative") {
+            env.set("XDG_RUNTIME_DIR", "runtime");
+        } else if (setUp == "open") {
+            QVERIFY(::chmod(runtime.constData(), 0755) == 0);
+        } else if (setUp == "link") {
+            QVERIFY(::symlink(runtime.constData(), (root + "/link").constData()) == 0);
+            env.set("XDG_RUNTIME_DIR", root + "/link");
+        } else if (setUp == "theirs") {
+            QVERIFY(::chown(runtime.constData(), nobody->uid, nobody->gid) == 0);
+        } else if (setUp.startsWith("private")) {
+            env.unset("XDG_RUNTIME_DIR");
+            QVERIFY(::mkdir(cache.constData(), 0700) == 0);
+            if (setUp == "privateOpen") {
+                QVERIFY(::mkdir(privateFolder.constData(), 0755) == 0);
+                QVERIFY(::chmod(privateFolder.constData(), 0755) == 0);
+            } else if (setUp == "privateLink") {
+                QVERIFY(::mkdir((root + "/elsewhere").constData(), 0700) == 0);
+                QVERIFY(::symlink((root + "/elsewhere").constData(), privateFolder.constData()) ==
+                        0);
+            } else {
+                QVERIFY(::mkdir(privateFolder.constData(), 0700) == 0);
+                QVERIFY(::chown(privateFolder.constData(), nobody->uid, nobody->gid) == 0);
+            }
+        } else if (setUp == "noHome") {
+            env.unset("XDG_RUNTIME_DIR");
+            env.unset("XDG_CACHE_HOME");
+            env.set("HOME", root + "/nobody-lives-here");
+        }
+
+        const QByteArray path = SingleInstance::defaultSocketPath();
+        if (place == "runtime") {
+            QCOMPARE(path, runtime + "/quillmark-pro-converter.socket");
+        } else if (place == "private") {
+            QCOMPARE(path, privateFolder + "/quillmark-pro-converter.socket");
+            QCOMPARE(modeOf(privateFolder), 0700);
+        } else {
+            QCOMPARE(path, QByteArray());
+            // With nowhere safe to meet, a launch neither hands over nor listens.
+            SingleInstance alone(path);
+            QVERIFY(!alone.forwardToRunning({"/srv/a.qmkx"}, 1000));
+            QVERIFY(!alone.listen());
+        }
     }
 
     void nothingRunsSoNothingIsForwarded() {
         QVERIFY(!SingleInstance(name_).forwardToRunning({"/tmp/a.qmkx"}, 1000));
-        // A socket left behind by a program that ended is no running program.
-        QFile leftover(name_);
+        // A file in the socket's place is no running program, and stays.
+        QFile leftover(QFile::decodeName(name_));
         QVERIFY(leftover.open(QIODevice::WriteOnly));
         leftover.close();
         QVERIFY(!SingleInstance(name_).forwardToRunning({"/tmp/a.qmkx"}, 1000));
+        QVERIFY(!SingleInstance(name_).listen());
+        QVERIFY(leftover.exists());
     }
 
     void runningProgramGetsEachLaunchsFilesInOrder() {
@@ -74,8 +233,10 @@ class TestSingleInstance : public QObject {
         QVERIFY(running.listen());
         QSignalSpy opened(&running, &SingleInstance::filesOpened);
 
-        const QStringList first = {"/srv/compta/Société Dupont.qmkx",
-                                   "/srv/compta/L'an \"2021\".qmk3"};
+        // The bytes as they are, also where they are not UTF-8.
+        const QByteArrayList first = {"/srv/compta/Soci\xC3\xA9t\xC3\xA9 Dupont.qmkx",
+                                      "/srv/compta/Compta \xE9t\xE9.qmkx",
+                                      "/srv/compta/L'an \"2021\".qmk3"};
         auto a = launch(name_, first);
         QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
         QVERIFY(a.get());
@@ -88,65 +249,86 @@ class TestSingleInstance : public QObject {
         QVERIFY(c.get());
 
         QCOMPARE(opened.size(), 3);
-        QCOMPARE(opened[0][0].toStringList(), first);
-        QCOMPARE(opened[1][0].toStringList(),
-                 QStringList({QDir::current().absoluteFilePath("relatif.qmkx"), "/srv/b.qmkp"}));
-        QCOMPARE(opened[2][0].toStringList(), QStringList());
+        QCOMPARE(filesOf(opened, 0), first);
+        QCOMPARE(
+            filesOf(opened, 1),
+            QByteArrayList({QFile::encodeName(QDir::current().absoluteFilePath("relatif.qmkx")),
+                            "/srv/b.qmkp"}));
+        QCOMPARE(filesOf(opened, 2), QByteArrayList());
+    }
+
+    // The most a request may hold is taken; a launch with more does not hand over.
+    void requestsAtTheirBounds() {
+        SingleInstance running(name_);
+        QVERIFY(running.listen());
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        QByteArrayList most;
+        for (quint32 i = 0; i < SingleInstance::kMaxNames; ++i)
+            most << "/srv/" + QByteArray::number(i) + ".qmk3";
+        auto a = launch(name_, most);
+        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
+        QVERIFY(a.get());
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(filesOf(opened, 0), most);
+
+        auto b = launch(name_, most + QByteArrayList{"/srv/one-too-many.qmk3"});
+        QTRY_VERIFY_WITH_TIMEOUT(finished(b), 20000);
+        QVERIFY(!b.get());
+        QCOMPARE(opened.size(), 1);
     }
 
     void aStaleSocketIsReplaced() {
         // A bound socket whose program is gone: the file stays, nobody listens.
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QVERIFY(fd >= 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray path = QFile::encodeName(name_);
-        QVERIFY(size_t(path.size()) < sizeof(addr.sun_path));
-        memcpy(addr.sun_path, path.constData(), path.size());
+        sockaddr_un addr;
+        QVERIFY(fillAddress(addr, name_));
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
         ::close(fd);
-        QVERIFY(QFile::exists(name_));
+        QVERIFY(QFile::exists(QFile::decodeName(name_)));
 
         SingleInstance running(name_);
         QVERIFY(running.listen());
-        QSignalSpy opened(&running, &SingleInstance::filesOpened);
-        auto a = launch(name_, {"/srv/a.qmkx"});
-        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
-        QVERIFY(a.get());
-        QCOMPARE(opened.size(), 1);
+        servedAlone(running);
     }
 
     void aSecondListenerLeavesTheRunningOneAlone() {
         SingleInstance running(name_);
         QVERIFY(running.listen());
-        QSignalSpy opened(&running, &SingleInstance::filesOpened);
-
-        // listen() probes the live socket synchronously, so the running one
-        // answers that probe later, on this thread; the probe needs no answer.
+        // listen() probes the live socket, which the running one answers later, on
+        // this thread; the probe needs no answer.
         SingleInstance rival(name_);
         QVERIFY(!rival.listen());
         QVERIFY(running.isListening());
-
-        auto a = launch(name_, {"/srv/a.qmkx"});
-        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
-        QVERIFY(a.get());
-        QCOMPARE(opened.size(), 1);
+        servedAlone(running);
     }
 
     void malformedRequestsAreDropped_data() {
         QTest::addColumn<QByteArray>("bytes");
-        auto request = [](quint32 mark, const QStringList& files, const QByteArray& tail) {
-            QByteArray b;
-            QDataStream out(&b, QIODevice::WriteOnly);
-            out.setVersion(QDataStream::Qt_6_0);
-            out << mark << files;
-            return b + tail;
-        };
-        const QByteArray good = request(0x514D4B31, {"/srv/x.qmkx"}, {});
+        const QByteArray good = request({"/srv/x.qmkx"});
+        // Within the bound on bytes: only the count gives them away.
+        const QByteArrayList bogus(400000, "/x");
+        QByteArrayList huge;
+        for (int i = 0; i < 2000; ++i)
+            huge << "/" + QByteArray(4000, 'a' + char(i % 26));
+
         QTest::newRow("not a request") << QByteArray("open /etc/passwd\n");
-        QTest::newRow("wrong mark") << request(0x12345678, {"/srv/x.qmkx"}, {});
+        QTest::newRow("the earlier format, names as text")
+            << QByteArray::fromHex("514d4b3100000001000000040061002e");
         QTest::newRow("cut short") << good.left(good.size() - 3);
-        QTest::newRow("trailing bytes") << request(0x514D4B31, {"/srv/x.qmkx"}, "junk");
+        QTest::newRow("cut in a length") << good.left(10);
+        QTest::newRow("trailing bytes") << good + "junk";
+        QTest::newRow("a count of 4 billion, nothing more") << "QMK2" + be32(0xFFFFFFFF);
+        QTest::newRow("400,000 bogus names") << request(bogus);
+        QTest::newRow("more names than counted") << request({"/a", "/b"}, 1);
+        QTest::newRow("fewer names than counted") << request({"/a"}, 2);
+        QTest::newRow("a length beyond the bound")
+            << request({"/" + QByteArray(int(SingleInstance::kMaxNameBytes), 'a')});
+        QTest::newRow("a length of 4 billion") << "QMK2" + be32(1) + be32(0xFFFFFFFF) + "/a";
+        QTest::newRow("an empty name") << request({"/a", ""});
+        QTest::newRow("more bytes in all than the bound") << request(huge);
+        QTest::newRow("a relative name") << request({"compta.qmkx"});
+        QTest::newRow("a zero byte in a name") << request({QByteArray("/a\0b", 4)});
     }
     void malformedRequestsAreDropped() {
         QFETCH(QByteArray, bytes);
@@ -155,14 +337,39 @@ class TestSingleInstance : public QObject {
         QSignalSpy opened(&running, &SingleInstance::filesOpened);
 
         auto raw = sendRaw(name_, bytes);
-        QTRY_VERIFY_WITH_TIMEOUT(raw.wait_for(std::chrono::seconds(0)) == std::future_status::ready,
-                                 20000);
-        // A proper launch afterwards is served, and alone.
-        auto a = launch(name_, {"/srv/a.qmkx"});
-        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
-        QVERIFY(a.get());
-        QCOMPARE(opened.size(), 1);
-        QCOMPARE(opened[0][0].toStringList(), QStringList({"/srv/a.qmkx"}));
+        QTRY_VERIFY_WITH_TIMEOUT(finished(raw), 30000);
+        QVERIFY(!raw.get()); // hung up on, unanswered
+        QCOMPARE(opened.size(), 0);
+        servedAlone(running);
+    }
+
+    // Both ends make sure the other is the same user.
+    void anotherUserIsNeitherHeardNorServed() {
+        const auto nobody = OtherUser::nobody();
+        if (!nobody)
+            QSKIP("needs root, to act as another user");
+
+        // Listening first, on a socket in our own folder.
+        {
+            RivalListener rival;
+            QVERIFY(rival.start(name_, *nobody, RivalListener::BindAs::ThisUserThenDrop));
+            QVERIFY(!SingleInstance(name_).forwardToRunning({"/srv/secret.qmkx"}, 5000));
+            rival.collect();
+            QCOMPARE(rival.bytes, 0);
+        }
+        // Launching, where the running program's socket is open to it.
+        const QByteArray name = name_ + "-served";
+        SingleInstance running(name);
+        QVERIFY(running.listen());
+        QVERIFY(::chmod(QFile::encodeName(dir_.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(name.constData(), 0777) == 0);
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        RivalClient client;
+        QVERIFY(client.start(name, *nobody, request({"/srv/planted.qmkx"})));
+        QTRY_VERIFY_WITH_TIMEOUT(client.answer().has_value(), 30000);
+        QCOMPARE(*client.answer(), '\0');
+        QCOMPARE(opened.size(), 0);
+        servedAlone(running);
     }
 };
 

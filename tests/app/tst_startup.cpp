@@ -4,6 +4,7 @@
 #include "app/DropTypes.h"
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
+#include "app/Startup.h"
 #include "app/wErrors.h"
 #include "app/wMain.h"
 #include "platform/Errors.h"
@@ -15,13 +16,91 @@
 #include <QApplication>
 #include <QLayout>
 #include <QMenu>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 
 using namespace qmk;
+
+namespace {
+
+// Run as this test's program with this argument, the program's own start-up runs,
+// and what has been done is written out as each step ends.
+constexpr char kWatchStartup[] = "--watch-start-up";
+
+const char* stepName(StartupStep step) {
+    switch (step) {
+    case StartupStep::TerminationSignals:
+        return "termination signals";
+    case StartupStep::Framework:
+        return "framework";
+    case StartupStep::DropTypes:
+        return "drop types";
+    case StartupStep::ProTypes:
+        return "Pro types";
+    case StartupStep::ApplicationObject:
+        return "application object";
+    case StartupStep::MenuBar:
+        return "menu bar";
+    case StartupStep::Instance:
+        return "instance";
+    case StartupStep::EventLoop:
+        return "event loop";
+    }
+    return "?";
+}
+
+// What a run has done so far, each part as "-" until it is done.
+QString done() {
+    struct sigaction term;
+    ::sigaction(SIGTERM, nullptr, &term);
+    QStringList types;
+    for (const FileType& t : RegisteredFileTypes())
+        types << QString::fromStdString(t.Name);
+    bool menuBar = false;
+    if (qApp)
+        for (QWidget* w : QApplication::allWidgets())
+            menuBar = menuBar || w->objectName() == "MainMenuBar";
+    const App* app = App::instance();
+    const QByteArray socket = qgetenv("XDG_RUNTIME_DIR") + "/quillmark-pro-converter.socket";
+    return QStringList(
+               {term.sa_handler != SIG_DFL ? "signals" : "-",
+                qobject_cast<QApplication*>(QCoreApplication::instance()) ? "framework" : "-",
+                types.isEmpty() ? "-" : types.join(","),
+                app ? "app " + app->version().ShortVersion : "-", menuBar ? "menu" : "-",
+                QFile::exists(QFile::decodeName(socket)) ? "listening" : "-",
+                app && app->mainWindow() ? "window" : "-"})
+        .join(" ");
+}
+
+void say(const QString& line) {
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+int watchStartup(char* program) {
+    WatchStartup([](StartupStep step) {
+        say(QString(stepName(step)) + ": " + done());
+        if (step == StartupStep::EventLoop)
+            QTimer::singleShot(0, [] {
+                say("running: " + done());
+                Quit(0);
+            });
+    });
+    char* argv[] = {program, nullptr};
+    const int code = RunApplication(1, argv, [](int) { say("forced exit"); });
+    say(QString("exit %1").arg(code));
+    return 0;
+}
+
+} // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -34,6 +113,102 @@ class StartupTest : public QObject {
 
   private slots:
     void initTestCase() { SetResourcesFolder(QMK_RESOURCES_DIR); }
+
+    // The program's own start-up, run as main runs it in a process of its own: each
+    // line is what has been done once a step ends, so that every step is seen to
+    // come after the ones it needs and before those that need it.
+    void startupTakesItsStepsInOrder() {
+        QTemporaryDir runtime, home;
+        QVERIFY(runtime.isValid() && home.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("HOME", home.path());
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        run.start(QCoreApplication::applicationFilePath(), {kWatchStartup});
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 0);
+
+        const QString types = "special/any," + QString::fromStdString(VLQmka::QuillProDoc().Name);
+        const QStringList expected = {
+            "termination signals: signals - - - - - -",
+            "framework: signals framework - - - - -",
+            "drop types: signals framework special/any - - - -",
+            "Pro types: signals framework " + types + " - - - -",
+            "application object: signals framework " + types + " app 1.0.1 - - -",
+            "menu bar: signals framework " + types + " app 1.0.1 menu - -",
+            "instance: signals framework " + types + " app 1.0.1 menu listening -",
+            "event loop: signals framework " + types + " app 1.0.1 menu listening -",
+            "running: signals framework " + types + " app 1.0.1 menu listening window",
+            "exit 0",
+        };
+        QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                 expected);
+    }
+
+    // Every argument is a document but a first "--" and the toolkit's own options
+    // before it; the toolkit sees no name of a file, and takes what it knows.
+    void commandLineDocuments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("taken"); // what the toolkit takes of what it sees
+        QTest::addColumn<QStringList>("seen");
+        QTest::addColumn<QStringList>("documents");
+        // In the folder: "a.qmk3", "-reverse" and "--".
+        QTest::newRow("files, missing names and options")
+            << QStringList{"a.qmk3", "-style", "fusion", "b.qmk3", "-reverse"}
+            << QStringList{"-style", "fusion"} << QStringList{"-style", "fusion", "b.qmk3"}
+            << QStringList{"a.qmk3", "b.qmk3", "-reverse"};
+        QTest::newRow("after the end of options")
+            << QStringList{"-x", "--", "-style", "--", "a.qmk3"} << QStringList{}
+            << QStringList{"-x"} << QStringList{"-x", "-style", "--", "a.qmk3"};
+        QTest::newRow("nothing") << QStringList{} << QStringList{} << QStringList{}
+                                 << QStringList{};
+    }
+    void commandLineDocuments() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, taken);
+        QFETCH(QStringList, seen);
+        QFETCH(QStringList, documents);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        for (const char* name : {"a.qmk3", "-reverse", "--"}) {
+            QFile f(folder.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+
+        std::vector<QByteArray> storage = {"program"};
+        for (const QString& a : args)
+            storage.push_back(a.toUtf8());
+        std::vector<char*> argv;
+        for (QByteArray& a : storage)
+            argv.push_back(a.data());
+        CommandLine line(int(argv.size()), argv.data());
+
+        // The toolkit takes its own out of the list, as QCoreApplication does.
+        int& argc = line.toolkitArgc();
+        char** tv = line.toolkitArgv();
+        QCOMPARE(QByteArray(tv[0]), QByteArray("program"));
+        QStringList got;
+        int kept = 1;
+        for (int i = 1; i < argc; ++i) {
+            got << QString::fromUtf8(tv[i]);
+            if (!taken.contains(QString::fromUtf8(tv[i])))
+                tv[kept++] = tv[i];
+        }
+        argc = kept;
+        QCOMPARE(got, seen);
+
+        QStringList docs;
+        for (const QByteArray& d : line.documents())
+            docs << QString::fromUtf8(d);
+        QCOMPARE(docs, documents);
+    }
 
     void dropTypeIsRegisteredFirstAndOnce() {
         DropTypes::Initialize();
@@ -195,5 +370,12 @@ class StartupTest : public QObject {
     }
 };
 
-QTEST_MAIN(StartupTest)
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kWatchStartup) == 0)
+        return watchStartup(argv[0]);
+    QApplication app(argc, argv);
+    StartupTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_startup.moc"

@@ -1,0 +1,61 @@
+// The run of the program, from the first thing main does to the exit code.
+#pragma once
+
+#include <QByteArrayList>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qmk {
+
+// The steps of start-up, in the order a run takes them.
+enum class StartupStep {
+    TerminationSignals, // taken from here on
+    Framework,          // the application object of the toolkit
+    DropTypes,          // the drop type set is registered
+    ProTypes,           // then the Pro document type set
+    ApplicationObject,  // App, with its version data
+    MenuBar,            // the one menu bar, built
+    Instance,           // handed over to a running program (the run ends), or listening
+    EventLoop,          // about to run; its first event opens the main window
+};
+
+// Runs the program: the termination signals first, then the start-up steps in
+// their order, the event loop, and the exit code of the quit that ended it. A
+// worker that does not stop at its next pause once the loop has ended must not
+// hold the quit: forcedExit is then called with the code, to end the process.
+int RunApplication(int argc, char** argv, const std::function<void(int code)>& forcedExit);
+
+// Tests: watch is called as each start-up step is done. None by default.
+void WatchStartup(std::function<void(StartupStep)> watch);
+void StartupStepDone(StartupStep step);
+
+// The arguments of a run as the user gave them, as bytes. Every argument is a
+// document, but for a first "--", which ends the options, and the toolkit's own
+// options before it. The toolkit sees only the program's name and the arguments
+// before "--" that name no file, and takes its options out of them.
+class CommandLine {
+  public:
+    CommandLine(int argc, char** argv);
+    CommandLine(const CommandLine&) = delete;
+    CommandLine& operator=(const CommandLine&) = delete;
+
+    // For the toolkit; they live as long as this object does.
+    int& toolkitArgc() { return toolkitArgc_; }
+    char** toolkitArgv() { return toolkitArgv_.data(); }
+
+    // In the order given: the arguments that name a file, those after "--", and
+    // those the toolkit has not taken.
+    QByteArrayList documents() const;
+
+  private:
+    std::string program_;
+    std::vector<std::string> args_;
+    std::vector<bool> document_; // certainly a document, whatever the toolkit takes
+    int end_ = -1;               // the index of the first "--", if any
+    std::vector<char*> toolkitArgv_;
+    int toolkitArgc_ = 0;
+};
+
+} // namespace qmk

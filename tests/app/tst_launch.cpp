@@ -1,0 +1,330 @@
+// The program started as a process in hostile surroundings: another user listening
+// where the hand-over would go, names that are not UTF-8, a flood of idle
+// connections, termination signals at the earliest moments, and documents named
+// like the toolkit's options.
+#include "BatchProbe.h"
+#include "ByteNames.h"
+#include "OtherUser.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace qmk::test;
+
+namespace {
+
+const QByteArray kSocketName = "quillmark-pro-converter.socket";
+
+// A shell word that expands to exactly these bytes.
+QString shellWord(const QByteArray& bytes) {
+    QString w = "\"$(printf '";
+    for (const char c : bytes)
+        w += QString("\\%1").arg(uint(uchar(c)), 3, 8, QChar('0'));
+    return w + "')\"";
+}
+
+int openDescriptors(qint64 pid) {
+    return int(QDir(QString("/proc/%1/fd").arg(pid))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// The connection has been closed from the other end.
+bool hungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return false;
+    char c;
+    return (p.revents & (POLLHUP | POLLERR)) || ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
+} // namespace
+
+class LaunchTest : public QObject {
+    Q_OBJECT
+
+    // A home, a runtime folder and a folder of documents of its own for each test,
+    // so that no other copy of the program takes the files.
+    std::unique_ptr<QTemporaryDir> base_;
+    QString home_, runtime_, folder_;
+
+    QProcessEnvironment environment(bool withRuntime = true) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", home_);
+        env.remove("XDG_CACHE_HOME");
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        if (withRuntime)
+            env.insert("XDG_RUNTIME_DIR", runtime_);
+        else
+            env.remove("XDG_RUNTIME_DIR");
+        return env;
+    }
+    void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env) const {
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(folder_);
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start(QMK_PROGRAM, args);
+    }
+    // With arguments of any bytes, through the shell (the program replaces it).
+    void startWithBytes(QProcess& p, const QByteArrayList& args) const {
+        QString command = "exec \"$0\"";
+        for (const QByteArray& a : args)
+            command += " " + shellWord(a);
+        p.setProcessEnvironment(environment());
+        p.setWorkingDirectory(folder_);
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start("/bin/sh", {"-c", command, QMK_PROGRAM});
+    }
+    QByteArray inFolder(const QByteArray& name) const {
+        return QFile::encodeName(folder_) + "/" + name;
+    }
+    // Quits a program that runs on, and checks that it quits cleanly.
+    static void quit(QProcess& p) {
+        p.terminate();
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+    }
+    bool socketListening() const { return QFileInfo::exists(runtime_ + "/" + kSocketName); }
+
+  private slots:
+    void init() {
+        base_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(base_->isValid());
+        // Other users may pass through (their folders below are theirs to make).
+        QVERIFY(::chmod(QFile::encodeName(base_->path()).constData(), 0755) == 0);
+        home_ = base_->filePath("home");
+        runtime_ = base_->filePath("runtime");
+        folder_ = base_->filePath("documents");
+        for (const QString& d : {home_, folder_})
+            QVERIFY(QDir().mkpath(d));
+        QVERIFY(::mkdir(QFile::encodeName(runtime_).constData(), 0700) == 0);
+    }
+    void cleanup() {
+        removeAll(QFile::encodeName(base_->path()));
+        base_.reset();
+    }
+
+    // Whoever listens first where the hand-over would go, if it is another user,
+    // hears nothing; the launch converts its document itself.
+    void anotherUsersListenerHearsNothing_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("shared temporary folder") << "temporary";
+        QTest::newRow("runtime folder of another user") << "theirs";
+        QTest::newRow("runtime folder open to all") << "open";
+        QTest::newRow("listener of another user in our runtime folder") << "ours";
+    }
+    void anotherUsersListenerHearsNothing() {
+        QFETCH(QString, where);
+        const auto nobody = OtherUser::nobody();
+        if (!nobody)
+            QSKIP("needs root, to run a listener as another user");
+        QVERIFY(writeFile(folder_ + "/Compta.qmkx", plusXImage()));
+
+        QProcessEnvironment env = environment();
+        QByteArray rivalPath = QFile::encodeName(runtime_) + "/" + kSocketName;
+        auto bindAs = RivalListener::BindAs::OtherUser;
+        const QByteArray runtime = QFile::encodeName(runtime_);
+        if (where == "temporary") {
+            // No runtime folder; the shared temporary folder holds a runtime folder
+            // of the other user's under this user's name, so none can be made there.
+            env = environment(false);
+            const QString shared = base_->filePath("tmp");
+            QVERIFY(::mkdir(QFile::encodeName(shared).constData(), 01777) == 0);
+            QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+            const QByteArray theirs = QFile::encodeName(shared) + "/runtime-root";
+            QVERIFY(::mkdir(theirs.constData(), 0700) == 0);
+            QVERIFY(::chown(theirs.constData(), nobody->uid, nobody->gid) == 0);
+            env.insert("TMPDIR", shared);
+            rivalPath = QFile::encodeName(shared) + QByteArray("/quillmark-pro-converter-") +
+                        QByteArray::number(::getuid()) + ".socket";
+        } else if (where == "theirs") {
+            QVERIFY(::chown(runtime.constData(), nobody->uid, nobody->gid) == 0);
+        } else if (where == "open") {
+            QVERIFY(::chmod(runtime.constData(), 0777) == 0);
+        } else {
+            bindAs = RivalListener::BindAs::ThisUserThenDrop;
+        }
+        RivalListener rival;
+        QVERIFY(rival.start(rivalPath, *nobody, bindAs));
+
+        QProcess launch;
+        start(launch, {"Compta.qmkx"}, env);
+        QVERIFY(launch.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Compta.qmkp"), 60000);
+        rival.collect();
+        QCOMPARE(rival.bytes, 0);
+        // It did not hand over: it runs on as a program of its own.
+        QCOMPARE(launch.state(), QProcess::Running);
+        quit(launch);
+    }
+
+    // Names hold the bytes of the file system, also where they are not UTF-8: the
+    // document so named is converted, and not the one whose name is that name's
+    // lossy reading.
+    void namesTravelAsBytes_data() {
+        QTest::addColumn<bool>("handOver");
+        QTest::newRow("command line") << false;
+        QTest::newRow("hand-over to the running program") << true;
+    }
+    void namesTravelAsBytes() {
+        QFETCH(bool, handOver);
+        const QByteArray latin = "Compta \xE9t\xE9";                 // Latin-1, as on an old volume
+        const QByteArray lossy = "Compta \xEF\xBF\xBDt\xEF\xBF\xBD"; // its reading as UTF-8
+        QVERIFY(writeBytesFile(inFolder(latin + ".qmkx"), plusXImage("Latin")));
+        QVERIFY(writeBytesFile(inFolder(lossy + ".qmkx"), plusXImage("Autre")));
+
+        QProcess first, second;
+        if (handOver) {
+            start(first, {}, environment());
+            QVERIFY(first.waitForStarted(20000));
+            QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+            startWithBytes(second, {latin + ".qmkx"});
+            QVERIFY(second.waitForFinished(30000));
+            QCOMPARE(second.exitCode(), 0);
+        } else {
+            startWithBytes(first, {latin + ".qmkx"});
+            QVERIFY(first.waitForStarted(20000));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(existsAsBytes(inFolder(latin + ".qmkp")), 60000);
+        quit(first);
+        QCOMPARE(byteNamesIn(QFile::encodeName(folder_)),
+                 QByteArrayList({latin + ".qmkp", latin + ".qmkx", lossy + ".qmkx"}));
+    }
+
+    // A flood of idle connections, more than the program may hold open, does not
+    // stop it listening: a later launch still hands its document over.
+    void idleConnectionsLeaveTheProgramListening() {
+        rlimit mine;
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &mine) == 0);
+        const rlimit saved = mine;
+        constexpr int kFlood = 1100;
+        if (mine.rlim_max < rlim_t(kFlood + 200))
+            QSKIP("the descriptor limit is too low for the flood");
+        mine.rlim_cur = mine.rlim_max;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &mine) == 0);
+        auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+
+        QVERIFY(writeFile(folder_ + "/Later.qmk3", v32Image()));
+        QProcess running;
+        start(running, {}, environment());
+        QVERIFY(running.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+
+        // A few descriptors to spare, far fewer than the flood.
+        const pid_t pid = pid_t(running.processId());
+        rlimit theirs;
+        QVERIFY(::prlimit(pid, RLIMIT_NOFILE, nullptr, &theirs) == 0);
+        rlimit tight = theirs;
+        tight.rlim_cur = rlim_t(openDescriptors(pid) + 8);
+        QVERIFY(::prlimit(pid, RLIMIT_NOFILE, &tight, nullptr) == 0);
+
+        sockaddr_un addr;
+        QVERIFY(fillAddress(addr, QFile::encodeName(runtime_) + "/" + kSocketName));
+        std::vector<int> flood;
+        auto closeFlood = qScopeGuard([&] {
+            for (int fd : flood)
+                ::close(fd);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (int(flood.size()) < kFlood && clock.elapsed() < 30000) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            QVERIFY(fd >= 0);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+                flood.push_back(fd);
+                continue;
+            }
+            ::close(fd);
+            QCOMPARE(errno, EAGAIN); // the backlog is full for a moment
+            QTest::qWait(5);
+        }
+        QCOMPARE(int(flood.size()), kFlood);
+        // The program has dealt with every one of them (an idle one is dropped).
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(flood.begin(), flood.end(), hungUp), 60000);
+
+        QVERIFY(::prlimit(pid, RLIMIT_NOFILE, &theirs, nullptr) == 0);
+        QProcess later;
+        start(later, {"Later.qmk3"}, environment());
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Later.qmkp"), 60000);
+        quit(running);
+    }
+
+    // A termination signal at the earliest moment it can be taken, or while a
+    // launch waits for the running program's answer, quits with 0.
+    void earlyTerminationQuitsCleanly_data() {
+        QTest::addColumn<bool>("duringHandOver");
+        QTest::newRow("right after start") << false;
+        QTest::newRow("during the hand-over wait") << true;
+    }
+    void earlyTerminationQuitsCleanly() {
+        QFETCH(bool, duringHandOver);
+        QVERIFY(writeFile(folder_ + "/Compta.qmkx", plusXImage()));
+        QProcess launch;
+        QLocalServer silent; // a running program that never answers
+        std::unique_ptr<QLocalSocket> heard;
+        if (duringHandOver) {
+            QVERIFY(silent.listen(runtime_ + "/" + kSocketName));
+            start(launch, {"Compta.qmkx"}, environment());
+            QVERIFY(launch.waitForStarted(20000));
+            QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
+            heard.reset(silent.nextPendingConnection());
+            QTRY_VERIFY_WITH_TIMEOUT(heard->bytesAvailable() > 0, 30000);
+        } else {
+            // Held back until the program takes it: it arrives at the first moment
+            // the program can take it, however soon the signal is sent.
+            launch.setChildProcessModifier([] {
+                sigset_t held;
+                sigemptyset(&held);
+                sigaddset(&held, SIGTERM);
+                ::sigprocmask(SIG_BLOCK, &held, nullptr);
+            });
+            start(launch, {"Compta.qmkx"}, environment());
+            QVERIFY(launch.waitForStarted(20000));
+        }
+        ::kill(pid_t(launch.processId()), SIGTERM);
+        QVERIFY(launch.waitForFinished(20000));
+        QCOMPARE(launch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(launch.exitCode(), 0);
+        QCOMPARE(namesIn(folder_), QStringList({"Compta.qmkx"}));
+    }
+
+    // Every argument that names a file is a document, whatever it looks like.
+    void documentsNamedLikeOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("documents");
+        QTest::newRow("toolkit options") << QStringList{"-reverse", "-session", "ok.qmk3"}
+                                         << QStringList{"-reverse", "-session", "ok.qmk3"};
+        QTest::newRow("after the end of options")
+            << QStringList{"--", "--", "-style"} << QStringList{"--", "-style"};
+    }
+    void documentsNamedLikeOptions() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, documents);
+        QStringList expected;
+        for (const QString& d : documents) {
+            QVERIFY(writeFile(folder_ + "/" + d, v32Image()));
+            expected << d << QFileInfo(d).completeBaseName() + ".qmkp";
+        }
+        std::sort(expected.begin(), expected.end());
+        QProcess launch;
+        start(launch, args, environment());
+        QVERIFY(launch.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(namesIn(folder_) == expected, 60000);
+        quit(launch);
+    }
+};
+
+QTEST_GUILESS_MAIN(LaunchTest)
+#include "tst_launch.moc"
