@@ -109,7 +109,7 @@ class DesktopTest : public QObject {
     void queuePanelAgainstTheMainWindow() {
         const QStringList files = makeFiles({"Premier.qmk3", "Second.qmk3"});
         auto app = NewAppInstance();
-        app->openAtStart({files[0]});
+        app->openAtStart({QFile::encodeName(files[0])});
         QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow() && app->mainWindow()->queue, 20000);
         wMain& w = *app->mainWindow();
         BatchProbe probe(w);
