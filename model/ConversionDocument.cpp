@@ -12,8 +12,8 @@ EntryCount::EntryCount(int64_t n) : n_(n) {
         throw ConversionError(Globals::kNegativeEcrCount() + std::to_string(n));
 }
 
-ConversionDocument::ConversionDocument(FolderItem file)
-    : fileToConvert(std::move(file)), currencies(32), acces(6) {}
+ConversionDocument::ConversionDocument(FolderItem file, FileSystem& fs)
+    : fileToConvert(std::move(file)), fileSystem(fs), currencies(32), acces(6) {}
 
 BinaryStream& ConversionDocument::stream() {
     if (!fileBS)

@@ -74,11 +74,11 @@ const char* opText(StreamOp op) {
 } // namespace
 
 StreamError::StreamError(StreamOp op, std::filesystem::path path, int code)
-    : ConversionError(std::string(opText(op)) + " « " + path.string() + " » (" +
-                      FrenchErrnoText(code) + ")"),
-      op_(op), path_(std::move(path)), code_(code) {}
+    : StreamError(op, std::move(path), code, FrenchErrnoText(code)) {}
 
-FileExistsError::FileExistsError(std::filesystem::path path)
-    : StreamError(StreamOp::Create, std::move(path), EEXIST) {}
+StreamError::StreamError(StreamOp op, std::filesystem::path path, int code,
+                         const std::string& frenchCause)
+    : ConversionError(std::string(opText(op)) + " « " + path.string() + " » (" + frenchCause + ")"),
+      op_(op), path_(std::move(path)), code_(code) {}
 
 } // namespace qmk

@@ -3,6 +3,8 @@
 #include "conversion/Conversion.h"
 #include "model/Globals.h"
 #include "platform/Errors.h"
+#include "platform/MemoryFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "support/LegacyDoc.h"
 #include "writer/WriterSupport.h"
 
@@ -59,6 +61,8 @@ class ConversionTest : public test::DocFolderTest {
   protected:
     TracePacer trace{h};
     ScopedPacer tracing{trace};
+    // The real file system, where a test asks for faults.
+    test::FaultyFileSystem faulty{RealFileSystem()};
     int timerStarts = 0;
     // What the run's document held when its conversion returned.
     struct Left {
@@ -77,7 +81,8 @@ class ConversionTest : public test::DocFolderTest {
             [this](ConversionDocument& d, ConversionHandoff& hh) {
                 conversion(d, hh);
                 left = {d.qmkaVrs != nullptr, d.fileBS != nullptr, d.fileBS && d.fileBS->IsOpen()};
-            });
+            },
+            faulty);
     }
 };
 
@@ -323,11 +328,15 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
 }
 
+enum class Names_ { Source, Document, Temporary };
+
 struct Fault {
     const char* label;
-    StreamOp op;
+    test::FsOp op;
     int nth;       // fail the nth call of this operation…
     bool onSource; // …on the source, or on the output
+    bool fallback; // on a file system without unnamed files or no-replace renames
+    Names_ named;  // the file the message names
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -336,46 +345,105 @@ void PrintTo(const Fault& f, std::ostream* os) {
 
 class FaultTest : public ConversionTest, public ::testing::WithParamInterface<Fault> {};
 
-// Each operation of the road fails in turn, as on a full or read-only disk.
+// Each operation of the road fails in turn, as on a full or read-only disk: the
+// file ends with a French message that names the file the user knows, and the
+// folder is as it was.
 TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
     const Fault& f = GetParam();
     PlusXDoc doc;
     doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
     const auto src = source("ledger.qmkx", doc.bytes());
     int calls = 0;
-    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path& p) {
-        if (op != f.op || (p == src) != f.onSource)
+    faulty.setHook([&](test::FsOp op, const std::string& what) {
+        if (f.fallback)
+            if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
+                return e;
+        if (op != f.op || (what == src.string()) != f.onSource)
             return 0;
         return ++calls == f.nth ? ENOSPC : 0;
     });
     run();
-    BinaryStream::SetFaultHook(nullptr);
+    faulty.setHook({});
 
     ASSERT_GE(calls, f.nth) << "the operation was never reached";
-    EXPECT_EQ(h.errorMsg().rfind(G::kConversionFailed(), 0), 0u) << h.errorMsg();
-    EXPECT_NE(h.errorMsg().find(FrenchErrnoText(ENOSPC)), std::string::npos) << h.errorMsg();
+    const std::string msg = h.errorMsg();
+    EXPECT_EQ(msg.rfind(G::kConversionFailed(), 0), 0u) << msg;
+    EXPECT_NE(msg.find(FrenchErrnoText(ENOSPC)), std::string::npos) << msg;
+    switch (f.named) {
+    case Names_::Source:
+        EXPECT_NE(msg.find("« " + src.string() + " »"), std::string::npos) << msg;
+        break;
+    case Names_::Document:
+        EXPECT_NE(msg.find("« " + (dir.path() / "ledger.qmkp").string() + " »"), std::string::npos)
+            << msg;
+        EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
+        break;
+    case Names_::Temporary:
+        EXPECT_NE(msg.find("« " + (dir.path() / ".qmkp-").string()), std::string::npos) << msg;
+        break;
+    }
     EXPECT_TRUE(h.converted.load());
     EXPECT_EQ(names(), Names{"ledger.qmkx"});
     EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
     EXPECT_FALSE(h.newFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, FaultTest,
-                         ::testing::Values(Fault{"OpenSource", StreamOp::Open, 1, true},
-                                           Fault{"ReadVersionWord", StreamOp::Read, 1, true},
-                                           Fault{"ReadHeader", StreamOp::Read, 3, true},
-                                           Fault{"LateRead", StreamOp::Read, 300, true},
-                                           Fault{"Create", StreamOp::Create, 1, false},
-                                           Fault{"FirstPosition", StreamOp::Position, 1, false},
-                                           Fault{"RegionPosition", StreamOp::Position, 28, false},
-                                           Fault{"FirstWrite", StreamOp::Write, 1, false},
-                                           Fault{"AccountWrite", StreamOp::Write, 900, false},
-                                           Fault{"FirstFlush", StreamOp::Flush, 1, false},
-                                           Fault{"JournalFlush", StreamOp::Flush, 1060, false},
-                                           Fault{"Sync", StreamOp::Sync, 1, false},
-                                           Fault{"Close", StreamOp::Close, 1, false},
-                                           Fault{"Naming", StreamOp::Link, 1, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+using test::FsOp;
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FaultTest,
+    ::testing::Values(
+        Fault{"OpenSource", FsOp::OpenRead, 1, true, false, Names_::Source},
+        Fault{"StatSource", FsOp::Stat, 1, true, false, Names_::Source},
+        Fault{"ReadVersionWord", FsOp::Read, 1, true, false, Names_::Source},
+        Fault{"ReadHeader", FsOp::Read, 3, true, false, Names_::Source},
+        Fault{"LateRead", FsOp::Read, 300, true, false, Names_::Source},
+        Fault{"CreateUnnamed", FsOp::CreateUnnamed, 1, false, false, Names_::Document},
+        Fault{"WriteCodes", FsOp::WriteCodes, 1, false, false, Names_::Document},
+        Fault{"FirstWrite", FsOp::Write, 1, false, false, Names_::Document},
+        Fault{"AccountWrite", FsOp::Write, 900, false, false, Names_::Document},
+        Fault{"JournalWrite", FsOp::Write, 1060, false, false, Names_::Document},
+        Fault{"Sync", FsOp::Sync, 1, false, false, Names_::Document},
+        Fault{"Naming", FsOp::LinkUnnamed, 1, false, false, Names_::Document},
+        Fault{"Close", FsOp::Close, 1, false, false, Names_::Document},
+        Fault{"FallbackCreate", FsOp::CreateNew, 1, false, true, Names_::Document},
+        Fault{"FallbackWrite", FsOp::Write, 500, false, true, Names_::Document},
+        Fault{"FallbackSync", FsOp::Sync, 1, false, true, Names_::Document},
+        Fault{"FallbackLink", FsOp::Link, 1, false, true, Names_::Document},
+        Fault{"FallbackRemoveTemporary", FsOp::Unlink, 1, false, true, Names_::Temporary},
+        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The fuzz target converts in memory: what it finds must hold on the disk, so
+// both give the same document, codes included.
+TEST_F(ConversionTest, InMemoryTheSameDocumentIsWritten) {
+    QMK_REQUIRE_CODES(dir.path());
+    for (const char* creator : {"", "QMKA"}) {
+        SCOPED_TRACE(creator);
+        const std::string bytes =
+            *creator ? PlusXDoc().version(0).bytes() : PlusXDoc().maxEcrCount(4).bytes();
+        source("ledger.qmkx", bytes, creator);
+        run();
+        ASSERT_EQ(h.errorMsg(), "");
+        const std::string onDisk = read("ledger.qmkp");
+
+        MemoryFileSystem mem;
+        const std::filesystem::path src = "/mem/ledger.qmkx";
+        mem.put(src, bytes);
+        if (*creator)
+            mem.setCodes(src, "TEXT", creator);
+        ConversionHandoff inMemory;
+        inMemory.setFileToConvert(FolderItem(src));
+        convertThread_Run(inMemory, {}, conversion, mem);
+        ASSERT_EQ(inMemory.errorMsg(), "");
+        EXPECT_EQ(inMemory.newFile(), FolderItem("/mem/ledger.qmkp"));
+        const auto doc = mem.find("/mem/ledger.qmkp");
+        ASSERT_TRUE(doc);
+        EXPECT_TRUE(doc->bytes == onDisk);
+        EXPECT_EQ(std::string(doc->finderInfo.data(), 8), "QMKPQMKP");
+        EXPECT_EQ(mem.paths().size(), 2u);
+        std::filesystem::remove(dir.path() / "ledger.qmkp");
+    }
+}
 
 TEST_F(ConversionTest, QuittingMidSaveLeavesNothingBehind) {
     // Version word 1900: every yield of the file is one of the save's.

@@ -1,5 +1,7 @@
 #include "platform/BinaryStream.h"
+#include "platform/MemoryFileSystem.h"
 #include "support/Bytes.h"
+#include "support/FaultyFileSystem.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 namespace qmk {
 namespace {
 
+using test::FsOp;
 using test::TempDir;
 
 class BinaryStreamTest : public ::testing::Test {
@@ -15,7 +18,6 @@ class BinaryStreamTest : public ::testing::Test {
     FolderItem file(const std::string& name, std::string_view bytes) {
         return FolderItem(dir.write(name, bytes));
     }
-    void TearDown() override { BinaryStream::SetFaultHook(nullptr); }
 };
 
 TEST_F(BinaryStreamTest, ReadsBigEndianByDefaultAndLittleEndianOnRequest) {
@@ -63,7 +65,7 @@ TEST_F(BinaryStreamTest, BooleansAndPStrings) {
 
 TEST_F(BinaryStreamTest, WritesAtPositionsAndFlushesToTheFile) {
     FolderItem out(dir.path() / "out");
-    auto s = BinaryStream::Create(out);
+    auto s = test::newFileStream(out.path());
     s->WriteInt16(6200);
     s->SetPosition(6);
     s->WriteBoolean(true);
@@ -80,9 +82,14 @@ TEST_F(BinaryStreamTest, WritesAtPositionsAndFlushesToTheFile) {
               std::string("\x18\x38\0\0\0\0\x01\xDE\xAD\xBE\xEF\x01\x00\x0A", 14) + "Sans titre");
 }
 
-TEST_F(BinaryStreamTest, CreateNeverReplacesAnExistingFile) {
+TEST_F(BinaryStreamTest, ANewFileNeverReplacesAnExistingOne) {
     auto existing = file("ledger.qmkp", "keep me");
-    EXPECT_THROW(BinaryStream::Create(existing), FileExistsError);
+    try {
+        test::newFileStream(existing.path());
+        FAIL() << "created over an existing file";
+    } catch (const StreamError& e) {
+        EXPECT_EQ(e.code(), EEXIST);
+    }
     EXPECT_EQ(TempDir::read(existing.path()), "keep me");
 }
 
@@ -108,13 +115,12 @@ TEST_F(BinaryStreamTest, FailuresCarryTheOsErrorAndThePathInFrench) {
     }
 }
 
-TEST_F(BinaryStreamTest, AnInjectedWriteFailureThrowsAndSetsTheErrorCode) {
-    FolderItem out(dir.path() / "full");
-    auto s = BinaryStream::Create(out);
+TEST_F(BinaryStreamTest, AFailedWriteThrowsAndSetsTheErrorCode) {
+    MemoryFileSystem mem;
+    test::FaultyFileSystem full(
+        mem, [](FsOp op, const std::string&) { return op == FsOp::Write ? ENOSPC : 0; });
+    auto s = test::newFileStream("/d/full", full);
     s->Write("abc");
-    BinaryStream::SetFaultHook([](StreamOp op, const std::filesystem::path&) {
-        return op == StreamOp::Flush ? ENOSPC : 0;
-    });
     try {
         s->Flush();
         FAIL() << "flush succeeded";

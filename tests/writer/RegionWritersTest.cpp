@@ -1,4 +1,5 @@
 #include "support/Bytes.h"
+#include "support/FaultyFileSystem.h"
 #include "writer/Writer.h"
 #include "writer/WriterSupport.h"
 
@@ -217,13 +218,12 @@ TEST_F(RegionWritersTest, EmptyArraysAreWrittenAsBlankStructures) {
 TEST_F(RegionWritersTest, EachRecordIsWrittenAndFlushedOnItsOwn) {
     sizeLikeAPlusXRead(4);
     int flushes = 0;
-    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path&) {
-        if (op == StreamOp::Flush)
+    test::FaultyFileSystem counting(RealFileSystem(), [&](test::FsOp op, const std::string&) {
+        if (op == test::FsOp::Write)
             ++flushes;
         return 0;
     });
-    FolderItem f(dir.path() / "regions");
-    d->fileBS = BinaryStream::Create(f);
+    d->fileBS = test::newFileStream(dir.path() / "regions", counting);
     saveCurrencies(*d);
     saveAccess(*d);
     saveAccounts(*d);
