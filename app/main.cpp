@@ -7,6 +7,7 @@
 #include "app/DropTypes.h"
 #include "app/SingleInstance.h"
 #include "app/wMain.h"
+#include "platform/InFlight.h"
 #include "writer/Writer.h"
 
 #include <QApplication>
@@ -44,7 +45,9 @@ int main(int argc, char** argv) {
 
     // The worker was told to stop as the loop ended. One that does not reach its
     // next pause in time must not hold the quit: end the process as it is.
-    if (qmk::wMain* w = app->mainWindow(); w && !w->convertThread()->stop(0))
+    if (qmk::wMain* w = app->mainWindow(); w && !w->convertThread()->stop(0)) {
+        qmk::RemoveInFlightTemporary(); // the hidden file it may be writing goes with it
         std::_Exit(code);
+    }
     return code;
 }

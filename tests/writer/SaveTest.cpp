@@ -195,6 +195,39 @@ TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
     }
 }
 
+// The user moves the folder while its document is written: the document is
+// finished and named in the folder where it now is, and nothing is left behind
+// (the folder is held open, not found again by its old path).
+TEST_F(SaveTest, AFolderMovedMidSaveGetsItsDocumentAndNothingElse) {
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "fallback" : "unnamed file");
+        const auto before = dir.path() / "Compta";
+        const auto after = dir.path() / (fallback ? "Moved-fallback" : "Moved");
+        std::filesystem::create_directory(before);
+        std::ofstream(before / "ledger.qmkx") << "legacy bytes";
+        int writes = 0;
+        faulty.setHook([&](test::FsOp op, const std::string& what) {
+            if (fallback)
+                if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
+                    return e;
+            if (op == test::FsOp::Write && ++writes == 100)
+                std::filesystem::rename(before, after);
+            return 0;
+        });
+        auto d = document(FolderItem(before / "ledger.qmkx"));
+        save(*d, h);
+        faulty.setHook({});
+
+        EXPECT_GE(writes, 100);
+        EXPECT_FALSE(std::filesystem::exists(before));
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(after))
+            got.insert(e.path().filename().string());
+        EXPECT_EQ(got, (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_EQ(std::filesystem::file_size(after / "ledger.qmkp"), 129820u + 128u);
+    }
+}
+
 TEST_F(SaveTest, PostsItsStatusAndLeavesTheClosedOutputInFileBS) {
     auto d = document(source("ledger.qmkx", "legacy bytes"));
     d->fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
