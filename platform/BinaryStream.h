@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,8 @@ class BinaryStream {
     bool IsOpen() const { return open_; }
     // The open file, for naming or inspecting it.
     File& file() { return *file_; }
-    // What the file was when it was opened (Open only; zero otherwise).
-    const FileInfo& info() const { return info_; }
+    // What the file was when Open opened it; none for a stream made otherwise.
+    const std::optional<FileInfo>& info() const { return info_; }
 
     int8_t ReadInt8();
     uint8_t ReadUInt8();
@@ -92,7 +93,7 @@ class BinaryStream {
 
     std::unique_ptr<File> file_;
     std::filesystem::path path_;
-    FileInfo info_{};
+    std::optional<FileInfo> info_;
     bool writable_ = false;
     bool open_ = true;
     int64_t pos_ = 0;

@@ -167,6 +167,12 @@ void save(ConversionDocument& s, ConversionHandoff& h) {
     // The file the run started with, whatever the interface has done since.
     const FolderItem& source = s.fileToConvert;
     s.header(); // a document without a header record makes no file at all
+    // Private books stay private: the document takes the source's read and
+    // write bits (less the umask, as any new file).
+    const auto& opened = s.stream().info();
+    if (!opened)
+        throw ConversionError("aucun document source ouvert");
+    const unsigned mode = opened->permissions & 0666;
     const std::string base = NameWithoutExtension(source);
     const FolderItem folderItem = GetFolderItem(source.Parent().AbsolutePath());
     std::unique_ptr<Folder> folder;
@@ -175,7 +181,7 @@ void save(ConversionDocument& s, ConversionHandoff& h) {
     NameChooser names(*folder, folderItem, base);
     FolderItem target = names.item(names.firstFree(names.first()));
 
-    Output output(*folder, target, 0644);
+    Output output(*folder, target, mode);
     // The source's stream is released here, as the output takes its place.
     s.fileBS = output.takeStream();
     BinaryStream& out = *s.fileBS;

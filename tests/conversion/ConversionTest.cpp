@@ -8,8 +8,14 @@
 #include "support/LegacyDoc.h"
 #include "writer/WriterSupport.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace qmk {
 namespace {
@@ -443,6 +449,73 @@ TEST_F(ConversionTest, InMemoryTheSameDocumentIsWritten) {
         EXPECT_EQ(mem.paths().size(), 2u);
         std::filesystem::remove(dir.path() / "ledger.qmkp");
     }
+}
+
+// Private books stay private: the document takes the read and write bits of
+// its source, less the umask, on both roads of publishing.
+TEST_F(ConversionTest, TheDocumentTakesThePermissionsOfItsSource) {
+    const struct {
+        unsigned source, umask, document;
+    } cases[] = {{0600, 022, 0600}, {0640, 022, 0640}, {0644, 022, 0644},
+                 {0755, 022, 0644}, {0444, 022, 0444}, {0666, 077, 0600}};
+    for (bool fallback : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(fallback ? "fallback " : "") + std::to_string(c.source) +
+                         " umask " + std::to_string(c.umask));
+            const auto src = source("ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+            ASSERT_EQ(::chmod(src.c_str(), c.source), 0);
+            faulty.setHook(fallback ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
+                                    : test::FsHook());
+            const mode_t before = ::umask(c.umask);
+            run();
+            ::umask(before);
+            faulty.setHook({});
+            ASSERT_EQ(h.errorMsg(), "");
+            struct stat st;
+            ASSERT_EQ(::stat((dir.path() / "ledger.qmkp").c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.document);
+            std::filesystem::remove(dir.path() / "ledger.qmkp");
+            std::filesystem::remove(src);
+        }
+    }
+}
+
+// A FIFO among the files of a batch: it is refused at once with a French
+// message, and the files after it convert; nothing waits on it.
+TEST_F(ConversionTest, AFifoInABatchIsRefusedAndTheBatchGoesOn) {
+    const auto first = dir.write("1.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+    const auto fifo = dir.path() / "2.qmkx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto third = dir.write("3.qmkx", test::Doc32().maxEcrCount(1).bytes());
+
+    std::vector<std::string> messages;
+    std::atomic<bool> done{false};
+    std::thread batch([&] {
+        ScopedPacer instant(pacer);
+        for (const auto& f : {first, fifo, third}) {
+            h.setFileToConvert(FolderItem(f));
+            convertThread_Run(h, {});
+            messages.push_back(h.takeErrorMsg());
+        }
+        done = true;
+    });
+    for (int i = 0; i < 600 && !done.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!done.load()) {
+        ADD_FAILURE() << "the batch hangs on the FIFO";
+        // Give the blocked open its writer, so the test can end.
+        const int w = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        batch.join();
+        ::close(w);
+        return;
+    }
+    batch.join();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "");
+    EXPECT_EQ(messages[1], G::kConversionFailed() + "impossible d'ouvrir « " + fifo.string() +
+                               " » (c'est un tube nommé, pas un document)");
+    EXPECT_EQ(messages[2], "");
+    EXPECT_EQ(names(), (Names{"1.qmkx", "1.qmkp", "2.qmkx", "3.qmkx", "3.qmkp"}));
 }
 
 TEST_F(ConversionTest, QuittingMidSaveLeavesNothingBehind) {

@@ -4,7 +4,12 @@
 #include "support/FaultyFileSystem.h"
 
 #include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace qmk {
 namespace {
@@ -113,6 +118,41 @@ TEST_F(BinaryStreamTest, FailuresCarryTheOsErrorAndThePathInFrench) {
             EXPECT_NE(std::string(e.what()).find("impossible d'ouvrir"), std::string::npos);
         }
     }
+}
+
+// Only a regular file is a document: the others are refused at once with a
+// French cause (a FIFO without a writer would otherwise block the open for ever).
+TEST_F(BinaryStreamTest, AnythingButARegularFileIsRefusedWithoutWaiting) {
+    const auto fifo = dir.path() / "tube.qmkx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto sock = dir.path() / "socket.qmkx";
+    const int sfd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(sfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const struct {
+        const char* label;
+        std::filesystem::path path;
+        const char* cause;
+    } cases[] = {
+        {"folder", dir.path(), "c'est un dossier, pas un document"},
+        {"FIFO", fifo, "c'est un tube nommé, pas un document"},
+        {"device", "/dev/null", "c'est un périphérique, pas un document"},
+        {"socket", sock, "ce n'est pas un fichier ordinaire (périphérique absent ou socket)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        try {
+            BinaryStream::Open(FolderItem(c.path));
+            ADD_FAILURE() << "opened";
+        } catch (const StreamError& e) {
+            EXPECT_EQ(e.op(), StreamOp::Open);
+            EXPECT_EQ(std::string(e.what()),
+                      "impossible d'ouvrir « " + c.path.string() + " » (" + c.cause + ")");
+        }
+    }
+    ::close(sfd);
 }
 
 TEST_F(BinaryStreamTest, AFailedWriteThrowsAndSetsTheErrorCode) {

@@ -30,6 +30,7 @@ class RegionWritersTest : public test::DocFolderTest {
 
     void SetUp() override {
         d = std::make_unique<ConversionDocument>(FolderItem(source("ledger.qmkx", "legacy")));
+        d->fileBS = BinaryStream::Open(d->fileToConvert);
         d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
         test::applyWorkingDefaults(*d->qmkaVrs);
         d->qmkaVrs->maxEcrCount = 3;
@@ -167,6 +168,7 @@ TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
     for (int n : {0, 1, 40}) {
         SCOPED_TRACE("maxEcrCount " + std::to_string(n));
         sizeLikeAPlusXRead(n);
+        d->fileBS = BinaryStream::Open(d->fileToConvert);
         save(*d, h);
         const auto path = h.newFile()->path();
         EXPECT_EQ(std::filesystem::file_size(path), kJournal + 128 * static_cast<size_t>(n));

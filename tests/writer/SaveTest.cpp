@@ -45,9 +45,10 @@ class SaveTest : public test::DocFolderTest {
     // The real file system, where a test asks for faults or meddles.
     test::FaultyFileSystem faulty{RealFileSystem()};
 
-    // A document on the file, with the working header defaults and one entry.
+    // A document on the file, opened, with the working header defaults and one entry.
     std::unique_ptr<ConversionDocument> document(const FolderItem& file) {
         auto d = std::make_unique<ConversionDocument>(file, faulty);
+        d->fileBS = BinaryStream::Open(file, faulty);
         d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
         test::applyWorkingDefaults(*d->qmkaVrs);
         d->qmkaVrs->maxEcrCount = 1;
@@ -230,7 +231,6 @@ TEST_F(SaveTest, AFolderMovedMidSaveGetsItsDocumentAndNothingElse) {
 
 TEST_F(SaveTest, PostsItsStatusAndLeavesTheClosedOutputInFileBS) {
     auto d = document(source("ledger.qmkx", "legacy bytes"));
-    d->fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
     save(*d, h);
     EXPECT_EQ(h.status(), Globals::kStatusSave());
     ASSERT_TRUE(d->fileBS);
