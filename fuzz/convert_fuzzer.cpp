@@ -42,7 +42,7 @@ void convertOnce(const std::string& bytes, const std::string& creator) {
     if (out && !s.errorMsg().empty())
         fault("a document was written for a file that failed: " + s.errorMsg());
     const auto source = fs.find(src);
-    if (!source || source->bytes != bytes)
+    if (!source || source->contents() != bytes)
         fault("the source changed");
     for (const auto& p : fs.paths()) {
         if (p == src)
@@ -50,7 +50,7 @@ void convertOnce(const std::string& bytes, const std::string& creator) {
         if (!out || p != out->path())
             fault("left behind: " + p.string());
         const auto doc = fs.find(p);
-        const size_t size = doc->bytes.size();
+        const size_t size = doc->size;
         if (size < 129820 || (size - 129820) % 128 != 0)
             fault("a document of " + std::to_string(size) + " bytes");
         if (!doc->hasFinderInfo || std::string(doc->finderInfo.data(), 8) != "QMKPQMKP")

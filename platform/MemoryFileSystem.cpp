@@ -20,21 +20,17 @@ class MemoryFile : public File {
         got = 0;
         if (!open_)
             return EBADF;
-        const std::string& b = node_->bytes;
-        if (at >= 0 && static_cast<size_t>(at) < b.size()) {
-            got = std::min(n, b.size() - static_cast<size_t>(at));
-            std::memcpy(dst, b.data() + at, got);
-        }
+        if (at < 0)
+            return EINVAL;
+        got = node_->read(static_cast<size_t>(at), static_cast<char*>(dst), n);
         return 0;
     }
     int writeAt(int64_t at, const void* src, size_t n) override {
         if (!open_ || !writable_)
             return EBADF;
-        std::string& b = node_->bytes;
-        const size_t end = static_cast<size_t>(at) + n;
-        if (b.size() < end)
-            b.resize(end, '\0');
-        std::memcpy(b.data() + at, src, n);
+        if (at < 0)
+            return EINVAL;
+        node_->write(static_cast<size_t>(at), static_cast<const char*>(src), n);
         return 0;
     }
     int sync() override { return open_ ? 0 : EBADF; }
@@ -42,7 +38,7 @@ class MemoryFile : public File {
         if (!open_)
             return EBADF;
         out.kind = node_->kind;
-        out.size = static_cast<int64_t>(node_->bytes.size());
+        out.size = static_cast<int64_t>(node_->size);
         out.permissions = node_->permissions;
         return 0;
     }
@@ -131,9 +127,46 @@ class MemoryFolder : public Folder {
     fs::path path_;
 };
 
+void MemoryFileSystem::Node::write(size_t at, const char* src, size_t n) {
+    while (n > 0) {
+        const size_t c = at / kChunk, off = at % kChunk, part = std::min(n, kChunk - off);
+        while (chunks.size() <= c)
+            chunks.push_back(nullptr);
+        if (!chunks[c])
+            chunks[c].reset(new char[kChunk]()); // a gap reads as zeros
+        std::memcpy(chunks[c].get() + off, src, part);
+        at += part;
+        src += part;
+        n -= part;
+        size = std::max(size, at);
+    }
+}
+
+size_t MemoryFileSystem::Node::read(size_t at, char* dst, size_t n) const {
+    if (at >= size)
+        return 0;
+    n = std::min(n, size - at);
+    for (size_t done = 0; done < n;) {
+        const size_t c = (at + done) / kChunk, off = (at + done) % kChunk;
+        const size_t part = std::min(n - done, kChunk - off);
+        if (c < chunks.size() && chunks[c])
+            std::memcpy(dst + done, chunks[c].get() + off, part);
+        else
+            std::memset(dst + done, 0, part);
+        done += part;
+    }
+    return n;
+}
+
+std::string MemoryFileSystem::Node::contents() const {
+    std::string s(size, '\0');
+    read(0, s.data(), size);
+    return s;
+}
+
 void MemoryFileSystem::put(const fs::path& p, std::string bytes, unsigned permissions) {
     auto node = std::make_shared<Node>();
-    node->bytes = std::move(bytes);
+    node->write(0, bytes.data(), bytes.size());
     node->permissions = permissions;
     std::lock_guard<std::mutex> lock(m_);
     files_[p] = std::move(node);

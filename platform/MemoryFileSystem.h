@@ -14,8 +14,16 @@ namespace qmk {
 
 class MemoryFileSystem : public FileSystem {
   public:
+    // A file's bytes in fixed chunks, so a document that grows a record at a
+    // time is never copied as it grows.
     struct Node {
-        std::string bytes;
+        static constexpr size_t kChunk = 64 * 1024;
+        std::vector<std::unique_ptr<char[]>> chunks;
+        size_t size = 0;
+        void write(size_t at, const char* src, size_t n);
+        size_t read(size_t at, char* dst, size_t n) const; // what there is, up to n
+        std::string contents() const;
+
         FinderInfo finderInfo{};
         bool hasFinderInfo = false;
         unsigned permissions = 0644;

@@ -444,7 +444,7 @@ TEST_F(ConversionTest, InMemoryTheSameDocumentIsWritten) {
         EXPECT_EQ(inMemory.newFile(), FolderItem("/mem/ledger.qmkp"));
         const auto doc = mem.find("/mem/ledger.qmkp");
         ASSERT_TRUE(doc);
-        EXPECT_TRUE(doc->bytes == onDisk);
+        EXPECT_TRUE(doc->contents() == onDisk);
         EXPECT_EQ(std::string(doc->finderInfo.data(), 8), "QMKPQMKP");
         EXPECT_EQ(mem.paths().size(), 2u);
         std::filesystem::remove(dir.path() / "ledger.qmkp");
