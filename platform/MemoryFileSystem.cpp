@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace qmk {
 
@@ -128,12 +129,19 @@ class MemoryFolder : public Folder {
 };
 
 void MemoryFileSystem::Node::write(size_t at, const char* src, size_t n) {
+    // A write past the end leaves a gap that reads as zeros; every byte below
+    // `size` has been written or zeroed, so chunks need no zeroing of their own.
+    if (at > size) {
+        static const char zeros[4096] = {};
+        while (size < at) {
+            const size_t gap = std::min(at - size, sizeof zeros);
+            write(size, zeros, gap);
+        }
+    }
     while (n > 0) {
         const size_t c = at / kChunk, off = at % kChunk, part = std::min(n, kChunk - off);
         while (chunks.size() <= c)
-            chunks.push_back(nullptr);
-        if (!chunks[c])
-            chunks[c].reset(new char[kChunk]()); // a gap reads as zeros
+            chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
         std::memcpy(chunks[c].get() + off, src, part);
         at += part;
         src += part;
@@ -149,10 +157,7 @@ size_t MemoryFileSystem::Node::read(size_t at, char* dst, size_t n) const {
     for (size_t done = 0; done < n;) {
         const size_t c = (at + done) / kChunk, off = (at + done) % kChunk;
         const size_t part = std::min(n - done, kChunk - off);
-        if (c < chunks.size() && chunks[c])
-            std::memcpy(dst + done, chunks[c].get() + off, part);
-        else
-            std::memset(dst + done, 0, part);
+        std::memcpy(dst + done, chunks[c].get() + off, part);
         done += part;
     }
     return n;
