@@ -134,6 +134,7 @@ void Save(benchmark::State& state) {
         qmk::save(s, h);
         state.PauseTiming();
         fs::remove(out);
+        s.fileBS = qmk::BinaryStream::Open(qmk::FolderItem(src)); // save takes its place
         state.ResumeTiming();
     }
     fs::remove(src);

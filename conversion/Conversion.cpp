@@ -40,7 +40,7 @@ void fail(ConversionHandoff& h, const std::string& cause) {
 } // namespace
 
 void conversion(ConversionDocument& d, ConversionHandoff& h) {
-    d.fileBS = BinaryStream::Open(d.fileToConvert);
+    d.fileBS = BinaryStream::Open(d.fileToConvert, d.fileSystem);
     d.qmkaVrs = std::make_unique<VLQmkaProVersion>();
     ResetQmkaVersion(d);
     d.version = d.fileBS->ReadInt16();
@@ -65,8 +65,9 @@ void conversion(ConversionDocument& d, ConversionHandoff& h) {
     else if (v == 1900)
         QM19readQmkaVrs(h);
     else {
-        // Fetched once, and only here; compared exactly, letter case included.
-        const std::string creator = d.fileToConvert.MacCreator();
+        // Fetched once, and only here, from the file opened; compared exactly,
+        // letter case included.
+        const std::string creator = d.fileBS->MacCreator();
         if (creator == "QMKX" || creator == "QMK5" || creator == "QMKG") {
             ReadQuillmarkXDoc(d, h);
         } else if (creator != "QMKA") {
@@ -79,7 +80,7 @@ void conversion(ConversionDocument& d, ConversionHandoff& h) {
 }
 
 void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startTimer,
-                       const ConversionStep& step) {
+                       const ConversionStep& step, FileSystem& fs) {
     // Test and clear in one step: a second start never runs a second body.
     auto run = h.beginBody();
     if (!run)
@@ -93,7 +94,7 @@ void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startT
             throw ConversionError("aucun fichier à convertir");
         // The document lives for this run only; the source (or an abandoned
         // output) is released with it however the run ends.
-        ConversionDocument d(*run->file());
+        ConversionDocument d(*run->file(), fs);
         step(d, h);
     } catch (const ConversionCancelled&) {
         // The program quits: no message, and the batch must not go on.

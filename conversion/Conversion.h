@@ -20,8 +20,9 @@ using ConversionStep = std::function<void(ConversionDocument&, ConversionHandoff
 // startTimer (the interface timer goes on), converts the current file as it is
 // now on a document of its own, and sets `converted` again. A failure on the
 // way becomes a French message in errorMsg; a stop for quitting leaves
-// `converted` false and files nothing.
+// `converted` false and files nothing. The file is read and the document
+// written through `fs`.
 void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startTimer,
-                       const ConversionStep& step = conversion);
+                       const ConversionStep& step = conversion, FileSystem& fs = RealFileSystem());
 
 } // namespace qmk

@@ -13,8 +13,8 @@ EntryCount::EntryCount(int64_t n) : n_(n) {
         throw ConversionError(Globals::kNegativeEcrCount() + std::to_string(n));
 }
 
-ConversionDocument::ConversionDocument(FolderItem file)
-    : fileToConvert(std::move(file)), currencies(Layout::kCurrencyLast + 1),
+ConversionDocument::ConversionDocument(FolderItem file, FileSystem& fs)
+    : fileToConvert(std::move(file)), fileSystem(fs), currencies(Layout::kCurrencyLast + 1),
       acces(Layout::kAccessCount) {}
 
 BinaryStream& ConversionDocument::stream() {

@@ -9,6 +9,7 @@
 #include "model/DB_Format.h"
 #include "model/VLQmkaProVersion.h"
 #include "platform/BinaryStream.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderItem.h"
 
 #include <cstdint>
@@ -33,12 +34,14 @@ class EntryCount {
 
 class ConversionDocument {
   public:
-    // The file is fixed for the whole run, from its reading to its output's name.
-    explicit ConversionDocument(FolderItem file = FolderItem());
+    // The file is fixed for the whole run, from its reading to its output's name;
+    // it is read, and the output written, through `fs`.
+    explicit ConversionDocument(FolderItem file = FolderItem(), FileSystem& fs = RealFileSystem());
     ConversionDocument(const ConversionDocument&) = delete;
     ConversionDocument& operator=(const ConversionDocument&) = delete;
 
     const FolderItem fileToConvert;
+    FileSystem& fileSystem;
     int64_t version = 0;
     std::unique_ptr<VLQmkaProVersion> qmkaVrs;
     std::unique_ptr<BinaryStream> fileBS;

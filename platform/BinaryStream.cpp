@@ -2,13 +2,10 @@
 
 #include "platform/ByteOrder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qmk {
 
@@ -17,67 +14,55 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-std::mutex hookMutex;
-BinaryStream::FaultHook faultHook;
+// Why a file that is not a regular one is no document.
+const char* notADocument(FileInfo::Kind k) {
+    switch (k) {
+    case FileInfo::Kind::Regular:
+        return nullptr;
+    case FileInfo::Kind::Folder:
+        return nullptr; // the errno text of EISDIR says it
+    case FileInfo::Kind::Fifo:
+        return "c'est un tube nommé, pas un document";
+    case FileInfo::Kind::Device:
+        return "c'est un périphérique, pas un document";
+    case FileInfo::Kind::Socket:
+        return "c'est une socket, pas un document";
+    case FileInfo::Kind::Other:
+        break;
+    }
+    return "ce n'est pas un fichier ordinaire";
+}
 
-int injected(StreamOp op, const std::filesystem::path& p) {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    return faultHook ? faultHook(op, p) : 0;
+bool noAttributes(int e) {
+    return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM;
 }
 
 } // namespace
 
-void BinaryStream::SetFaultHook(FaultHook hook) {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    faultHook = std::move(hook);
+std::unique_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, FileSystem& fs) {
+    const auto& p = file.path();
+    std::unique_ptr<File> f;
+    if (int e = fs.openRead(p, f))
+        throw StreamError(StreamOp::Open, p, e);
+    FileInfo info;
+    if (int e = f->stat(info))
+        throw StreamError(StreamOp::Open, p, e);
+    if (info.kind == FileInfo::Kind::Folder)
+        throw StreamError(StreamOp::Open, p, EISDIR);
+    if (const char* cause = notADocument(info.kind))
+        throw StreamError(StreamOp::Open, p, EINVAL, cause);
+    auto s = std::make_unique<BinaryStream>(std::move(f), p, false);
+    s->info_ = info;
+    return s;
 }
 
-int BinaryStream::InjectedFault(StreamOp op, const std::filesystem::path& p) {
-    return injected(op, p);
-}
-
-BinaryStream::BinaryStream(int fd, std::filesystem::path path, bool writable)
-    : fd_(fd), path_(std::move(path)), writable_(writable) {}
+BinaryStream::BinaryStream(std::unique_ptr<File> file, std::filesystem::path shownAs, bool writable)
+    : file_(std::move(file)), path_(std::move(shownAs)), writable_(writable) {}
 
 BinaryStream::~BinaryStream() {
-    if (fd_ >= 0)
-        ::close(fd_); // an unflushed write is dropped: a stream not closed was not finished
-}
-
-std::unique_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file) {
-    const auto& p = file.path();
-    if (int e = injected(StreamOp::Open, p))
-        throw StreamError(StreamOp::Open, p, e);
-    int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw StreamError(StreamOp::Open, p, errno);
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        int e = errno;
-        ::close(fd);
-        throw StreamError(StreamOp::Open, p, e);
-    }
-    if (S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw StreamError(StreamOp::Open, p, EISDIR);
-    }
-    return std::unique_ptr<BinaryStream>(new BinaryStream(fd, p, false));
-}
-
-std::unique_ptr<BinaryStream> BinaryStream::Create(const FolderItem& file, int mode) {
-    const auto& p = file.path();
-    if (int e = injected(StreamOp::Create, p)) {
-        if (e == EEXIST)
-            throw FileExistsError(p);
-        throw StreamError(StreamOp::Create, p, e);
-    }
-    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
-        if (errno == EEXIST)
-            throw FileExistsError(p);
-        throw StreamError(StreamOp::Create, p, errno);
-    }
-    return std::unique_ptr<BinaryStream>(new BinaryStream(fd, p, true));
+    // An unflushed write is dropped: a stream not closed was not finished.
+    if (open_)
+        file_->close();
 }
 
 void BinaryStream::fail(StreamOp op, int code) {
@@ -86,10 +71,8 @@ void BinaryStream::fail(StreamOp op, int code) {
 }
 
 void BinaryStream::check(StreamOp op) {
-    if (fd_ < 0)
+    if (!open_)
         fail(op, EBADF);
-    if (int e = injected(op, path_))
-        fail(op, e);
 }
 
 void BinaryStream::SetPosition(int64_t pos) {
@@ -100,34 +83,15 @@ void BinaryStream::SetPosition(int64_t pos) {
     lastError_ = 0;
 }
 
-int64_t BinaryStream::Length() const {
-    struct stat st;
-    if (fd_ < 0 || fstat(fd_, &st) != 0)
-        return 0;
-    int64_t len = st.st_size;
-    if (!pending_.empty())
-        len = std::max<int64_t>(len, pendingAt_ + static_cast<int64_t>(pending_.size()));
-    return len;
-}
-
 void BinaryStream::readRaw(void* dst, size_t n) {
     check(StreamOp::Read);
     if (!pending_.empty())
         Flush();
     auto* out = static_cast<char*>(dst);
     size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::pread(fd_, out + got, n - got, pos_ + static_cast<int64_t>(got));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(StreamOp::Read, errno);
-        }
-        if (r == 0)
-            break; // end of file: the rest reads as zeros
-        got += static_cast<size_t>(r);
-    }
-    std::memset(out + got, 0, n - got);
+    if (int e = file_->readAt(pos_, out, n, got))
+        fail(StreamOp::Read, e);
+    std::memset(out + got, 0, n - got); // past the end: zeros
     pos_ += static_cast<int64_t>(n);
     lastError_ = 0;
 }
@@ -229,44 +193,60 @@ void BinaryStream::Write(std::string_view bytes) {
 
 void BinaryStream::Flush() {
     check(StreamOp::Flush);
-    size_t done = 0;
-    while (done < pending_.size()) {
-        ssize_t r = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
-                             pendingAt_ + static_cast<int64_t>(done));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(StreamOp::Flush, errno);
-        }
-        done += static_cast<size_t>(r);
+    if (!pending_.empty()) {
+        if (int e = file_->writeAt(pendingAt_, pending_.data(), pending_.size()))
+            fail(StreamOp::Flush, e);
+        pending_.clear();
     }
-    pending_.clear();
     lastError_ = 0;
 }
 
 void BinaryStream::Sync() {
     Flush();
-    check(StreamOp::Sync);
-    if (::fsync(fd_) != 0)
-        fail(StreamOp::Sync, errno);
+    if (int e = file_->sync())
+        fail(StreamOp::Sync, e);
     lastError_ = 0;
 }
 
 void BinaryStream::Close() {
-    if (fd_ < 0)
+    if (!open_)
         return;
     if (writable_)
         Flush();
-    if (int e = injected(StreamOp::Close, path_)) {
-        ::close(fd_);
-        fd_ = -1;
+    open_ = false;
+    if (int e = file_->close())
         fail(StreamOp::Close, e);
-    }
-    int r = ::close(fd_);
-    fd_ = -1;
-    if (r != 0)
-        fail(StreamOp::Close, errno);
     lastError_ = 0;
+}
+
+std::string BinaryStream::MacCreator() {
+    FinderInfo info;
+    bool present = false;
+    // Codes that cannot be read count as none, as for a file without any.
+    if (!open_ || file_->readFinderInfo(info, present) != 0 || !present)
+        return {};
+    const std::string c(info.data() + 4, 4);
+    return c == std::string(4, '\0') ? std::string() : c;
+}
+
+bool BinaryStream::SetMacTypeAndCreator(const std::string& type, const std::string& creator) {
+    check(StreamOp::Write);
+    FinderInfo info;
+    bool present = false;
+    if (int e = file_->readFinderInfo(info, present))
+        fail(StreamOp::Write, e); // keep the other 24 bytes as they are, or write nothing
+    auto put = [&](size_t off, const std::string& c) {
+        for (size_t i = 0; i < 4; ++i)
+            info[off + i] = i < c.size() ? c[i] : ' ';
+    };
+    put(0, type);
+    put(4, creator);
+    const int e = file_->writeFinderInfo(info);
+    if (e == 0)
+        return true;
+    if (noAttributes(e))
+        return false;
+    fail(StreamOp::Write, e);
 }
 
 } // namespace qmk

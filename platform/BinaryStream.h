@@ -1,17 +1,20 @@
-// A byte stream on a file. Big-endian unless LittleEndian is set.
+// A byte stream on an open file of a FileSystem. Big-endian unless LittleEndian
+// is set.
 //
 // Reads past the end of the file yield zero bytes, so a short document reads
 // as if padded with zeros. Every failing operation throws a StreamError that
-// carries the OS error and the path; LastErrorCode is 0 after a success.
+// carries the OS error and the path the user knows; LastErrorCode is 0 after a
+// success.
 #pragma once
 
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderItem.h"
 #include "platform/Text.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,12 +22,13 @@ namespace qmk {
 
 class BinaryStream {
   public:
-    // Opens the file read-only at position 0. A folder is refused (EISDIR).
-    static std::unique_ptr<BinaryStream> Open(const FolderItem& file);
-    // Creates the file, exclusively: an existing name throws FileExistsError and
-    // the existing file is left untouched.
-    static std::unique_ptr<BinaryStream> Create(const FolderItem& file, int mode = 0644);
+    // Opens a regular file read-only at position 0. A folder, a FIFO, a device
+    // or a socket is refused with a French cause, without waiting on it.
+    static std::unique_ptr<BinaryStream> Open(const FolderItem& file,
+                                              FileSystem& fs = RealFileSystem());
 
+    // A stream on a file already open; errors name it as `shownAs`.
+    BinaryStream(std::unique_ptr<File> file, std::filesystem::path shownAs, bool writable);
     ~BinaryStream();
     BinaryStream(const BinaryStream&) = delete;
     BinaryStream& operator=(const BinaryStream&) = delete;
@@ -33,10 +37,14 @@ class BinaryStream {
 
     int64_t Position() const { return pos_; }
     void SetPosition(int64_t pos);
-    int64_t Length() const;
     const std::filesystem::path& path() const { return path_; }
+    void setShownPath(std::filesystem::path p) { path_ = std::move(p); }
     int LastErrorCode() const { return lastError_; }
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return open_; }
+    // The open file, for naming or inspecting it.
+    File& file() { return *file_; }
+    // What the file was when Open opened it; none for a stream made otherwise.
+    const std::optional<FileInfo>& info() const { return info_; }
 
     int8_t ReadInt8();
     uint8_t ReadUInt8();
@@ -63,23 +71,19 @@ class BinaryStream {
     void WritePString(const String& s);
     void Write(std::string_view bytes);
 
-    // Hands the buffered bytes to the OS.
+    // Hands the buffered bytes to the file.
     void Flush();
-    // Flushes, then asks the OS to put the file on the disk (fsync).
+    // Flushes, then asks for the file's data on the disk.
     void Sync();
     // Flushes and closes; closing a closed stream does nothing.
     void Close();
 
-    // Test seam: called before every OS operation of every stream; a non-zero
-    // result is taken as the errno of a failure of that operation.
-    using FaultHook = std::function<int(StreamOp, const std::filesystem::path&)>;
-    static void SetFaultHook(FaultHook hook);
-    // What the hook says for an operation done outside a stream (naming a
-    // finished file, for instance): 0, or the errno to fail it with.
-    static int InjectedFault(StreamOp op, const std::filesystem::path& p);
+    // The file's four-character codes; empty when it has none.
+    std::string MacCreator();
+    // False when the file system keeps no codes; the file is then left as it was.
+    bool SetMacTypeAndCreator(const std::string& type, const std::string& creator);
 
   private:
-    BinaryStream(int fd, std::filesystem::path path, bool writable);
     [[noreturn]] void fail(StreamOp op, int code);
     void check(StreamOp op);
     void readRaw(void* dst, size_t n);
@@ -87,12 +91,14 @@ class BinaryStream {
     template <typename T> T readNumber();
     template <typename T> void writeNumber(T v);
 
-    int fd_ = -1;
+    std::unique_ptr<File> file_;
     std::filesystem::path path_;
+    std::optional<FileInfo> info_;
     bool writable_ = false;
+    bool open_ = true;
     int64_t pos_ = 0;
     int lastError_ = 0;
-    // Bytes written but not yet handed to the OS, starting at pendingAt_.
+    // Bytes written but not yet handed to the file, starting at pendingAt_.
     std::string pending_;
     int64_t pendingAt_ = 0;
 };

@@ -5,6 +5,12 @@
 namespace qmk {
 
 std::string FrenchErrnoText(int code) {
+    // EWOULDBLOCK is EAGAIN and ENOTSUP is EOPNOTSUPP on Linux; elsewhere they
+    // may differ, and each gets the same text.
+    if (code == EWOULDBLOCK)
+        code = EAGAIN;
+    if (code == ENOTSUP)
+        code = EOPNOTSUPP;
     switch (code) {
     case ENOENT:
         return "fichier ou dossier introuvable";
@@ -38,6 +44,73 @@ std::string FrenchErrnoText(int code) {
         return "trop de liens symboliques";
     case EBADF:
         return "le fichier n'est pas ouvert";
+    case ENXIO:
+        return "ce n'est pas un fichier ordinaire (périphérique absent ou socket)";
+    case ENODEV:
+        return "aucun périphérique ne correspond à ce fichier";
+    case EXDEV:
+        return "le fichier et sa destination ne sont pas sur le même disque";
+    case EBUSY:
+        return "le fichier ou le dossier est occupé";
+    case ETXTBSY:
+        return "le fichier est en cours d'utilisation";
+    case EAGAIN:
+        return "le fichier est momentanément indisponible";
+    case EINTR:
+        return "opération interrompue";
+    case EOVERFLOW:
+        return "fichier trop grand pour être lu";
+    case EMLINK:
+        return "trop de liens vers ce fichier";
+    case EOPNOTSUPP:
+        return "opération non prise en charge par ce disque";
+    case ENOSYS:
+        return "opération non prise en charge par le système";
+    case ESTALE:
+        return "le fichier n'est plus disponible sur le disque réseau";
+    case ENOTEMPTY:
+        return "le dossier n'est pas vide";
+    case EFAULT:
+        return "adresse mémoire invalide";
+    case EDEADLK:
+        return "verrou du fichier impossible sans interblocage";
+    case ENOLCK:
+        return "plus de verrou de fichier disponible";
+    case ENOMEM:
+        return "mémoire insuffisante";
+    case ESPIPE:
+        return "position impossible dans ce fichier";
+    case EPIPE:
+        return "la connexion au fichier a été rompue";
+    case ETIMEDOUT:
+        return "le disque ne répond pas (délai dépassé)";
+    case ENODATA:
+        return "donnée absente";
+    case ERANGE:
+        return "donnée trop grande";
+    case E2BIG:
+        return "liste d'arguments trop longue";
+    case ENOTCONN:
+        return "le disque réseau n'est pas connecté";
+    case ECONNRESET:
+        return "la connexion au disque réseau a été réinitialisée";
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+        return "le serveur du disque réseau est injoignable";
+    case ECANCELED:
+        return "opération annulée";
+#ifdef EREMOTEIO
+    case EREMOTEIO:
+        return "erreur d'entrée-sortie du disque réseau";
+#endif
+#ifdef ENOMEDIUM
+    case ENOMEDIUM:
+        return "aucun support dans le lecteur";
+#endif
+#ifdef EUCLEAN
+    case EUCLEAN:
+        return "le disque doit être réparé";
+#endif
     default:
         return "erreur système n° " + std::to_string(code);
     }
@@ -74,11 +147,11 @@ const char* opText(StreamOp op) {
 } // namespace
 
 StreamError::StreamError(StreamOp op, std::filesystem::path path, int code)
-    : ConversionError(std::string(opText(op)) + " « " + path.string() + " » (" +
-                      FrenchErrnoText(code) + ")"),
-      op_(op), path_(std::move(path)), code_(code) {}
+    : StreamError(op, std::move(path), code, FrenchErrnoText(code)) {}
 
-FileExistsError::FileExistsError(std::filesystem::path path)
-    : StreamError(StreamOp::Create, std::move(path), EEXIST) {}
+StreamError::StreamError(StreamOp op, std::filesystem::path path, int code,
+                         const std::string& frenchCause)
+    : ConversionError(std::string(opText(op)) + " « " + path.string() + " » (" + frenchCause + ")"),
+      op_(op), path_(std::move(path)), code_(code) {}
 
 } // namespace qmk

@@ -19,6 +19,8 @@ enum class StreamOp { Open, Create, Position, Read, Write, Flush, Sync, Close, L
 class StreamError : public ConversionError {
   public:
     StreamError(StreamOp op, std::filesystem::path path, int code);
+    // With a cause of its own in place of the errno's text.
+    StreamError(StreamOp op, std::filesystem::path path, int code, const std::string& frenchCause);
     StreamOp op() const { return op_; }
     int code() const { return code_; }
     const std::filesystem::path& path() const { return path_; }
@@ -27,12 +29,6 @@ class StreamError : public ConversionError {
     StreamOp op_;
     std::filesystem::path path_;
     int code_;
-};
-
-// Exclusive creation found the name taken.
-class FileExistsError : public StreamError {
-  public:
-    explicit FileExistsError(std::filesystem::path path);
 };
 
 // The worker was asked to stop (the program quits). Not a failure of the file.

@@ -1,20 +1,21 @@
 // The Pro document file: name choice, creation, the five writers, and the
 // publication of the finished document under its name.
 //
-// The document is written to a hidden temporary file in the same folder and
-// given its name only once it is complete and on the disk, without replacing
-// anything: a failed or interrupted save leaves nothing that looks converted,
-// and no existing file is ever touched.
+// The document is written to a file without a name in the target folder, put
+// on the disk and only then given its name, never replacing one: a failed,
+// interrupted or killed save leaves nothing in the folder, and no existing file
+// is ever touched. Where the file system has no unnamed files, a hidden
+// temporary file takes their place and is renamed the same way; a forced exit
+// removes it.
 #include "writer/Writer.h"
 
 #include "model/Globals.h"
 #include "platform/Errors.h"
+#include "platform/InFlight.h"
 #include "platform/Worker.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace qmk {
@@ -24,79 +25,124 @@ namespace {
 // The free-name loop: base.qmkp, base_1.qmkp, base_2.qmkp, … with no bound.
 class NameChooser {
   public:
-    NameChooser(FolderItem folder, std::string base)
-        : folder_(std::move(folder)), base_(std::move(base)) {}
+    NameChooser(Folder& folder, FolderItem folderItem, std::string base)
+        : folder_(folder), item_(std::move(folderItem)), base_(std::move(base)) {}
 
-    FolderItem first() { return folder_.Child(base_ + ".qmkp"); }
-    FolderItem next() {
-        // The folder is looked up again for every candidate.
-        FolderItem folder = GetFolderItem(folder_.AbsolutePath());
-        return folder.Child(base_ + "_" + std::to_string(e_++) + ".qmkp");
-    }
+    std::string first() const { return base_ + ".qmkp"; }
+    std::string next() { return base_ + "_" + std::to_string(e_++) + ".qmkp"; }
     // From `candidate` on, the first name that is not taken.
-    FolderItem firstFree(FolderItem candidate) {
-        while (candidate.Exists()) {
+    std::string firstFree(std::string candidate) {
+        while (folder_.exists(candidate)) {
             candidate = next();
             YieldNow();
         }
         return candidate;
     }
+    FolderItem item(const std::string& name) const { return item_.Child(name); }
 
   private:
-    FolderItem folder_;
+    Folder& folder_;
+    FolderItem item_;
     std::string base_;
     int64_t e_ = 1;
 };
 
-std::unique_ptr<BinaryStream> createTemporary(const FolderItem& folder, FolderItem& temp) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0;; ++attempt) {
-        temp = folder.Child(".qmkp-" + std::to_string(::getpid()) + "-" +
-                            std::to_string(counter.fetch_add(1)) + ".tmp");
-        try {
-            return BinaryStream::Create(temp);
-        } catch (const FileExistsError&) {
-            if (attempt >= 1000)
-                throw;
+bool noUnnamedFiles(int e) {
+    return e == EOPNOTSUPP || e == ENOTSUP || e == EISDIR || e == EINVAL || e == ENOSYS;
+}
+
+bool noNoReplaceRename(int e) {
+    return e == EINVAL || e == ENOSYS || e == ENOTSUP || e == EOPNOTSUPP;
+}
+
+// The document while it is written: unnamed, or under a hidden temporary name.
+// Until it is published, dropping it leaves nothing in the folder.
+class Output {
+  public:
+    // Errors name `target`, the document the user will see, never a temporary.
+    Output(Folder& folder, const FolderItem& target, unsigned mode) : folder_(folder) {
+        std::unique_ptr<File> file;
+        int e = folder_.createUnnamed(mode, file);
+        if (e != 0 && noUnnamedFiles(e)) {
+            static std::atomic<unsigned> counter{0};
+            for (int attempt = 0;; ++attempt) {
+                temp_ = ".qmkp-" + std::to_string(::getpid()) + "-" +
+                        std::to_string(counter.fetch_add(1)) + ".tmp";
+                e = folder_.createNew(temp_, mode, file);
+                if (e != EEXIST || attempt >= 1000)
+                    break;
+            }
+            if (e == 0)
+                SetInFlightTemporary(folder_.nativeHandle(), temp_.c_str());
+            else
+                temp_.clear();
         }
+        if (e != 0)
+            throw StreamError(StreamOp::Create, target.path(), e);
+        stream_ = std::make_unique<BinaryStream>(std::move(file), target.path(), true);
     }
-}
+    ~Output() { discard(); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
 
-struct Failure {
-    StreamOp op;
-    int code;
+    // The stream, for the document to hold while it is written.
+    std::unique_ptr<BinaryStream> takeStream() { return std::move(stream_); }
+
+    // Gives the finished document the name, never replacing one: EEXIST when
+    // the name is taken, 0 once named. Other failures throw.
+    int publish(BinaryStream& out, const FolderItem& target) {
+        const std::string name = target.Name();
+        if (temp_.empty()) {
+            const int e = folder_.linkUnnamed(out.file(), name);
+            if (e != 0 && e != EEXIST)
+                throw StreamError(StreamOp::Link, target.path(), e);
+            return e;
+        }
+        int e = folder_.renameNoReplace(temp_, name);
+        if (e == 0) {
+            ClearInFlightTemporary(folder_.nativeHandle(), temp_.c_str());
+            temp_.clear();
+            return 0;
+        }
+        if (!noNoReplaceRename(e)) {
+            if (e != EEXIST)
+                throw StreamError(StreamOp::Link, target.path(), e);
+            return e;
+        }
+        // A file system without the no-replace rename: a hard link never replaces either.
+        e = folder_.link(temp_, name);
+        if (e == EEXIST)
+            return e;
+        if (e != 0)
+            throw StreamError(StreamOp::Link, target.path(), e);
+        if (int u = folder_.unlink(temp_)) {
+            // Both names are ours: the document goes back to being unfinished, and
+            // what could not be removed is the temporary, so that is what is named.
+            folder_.unlink(name);
+            throw StreamError(StreamOp::Remove, target.Parent().Child(temp_).path(), u);
+        }
+        ClearInFlightTemporary(folder_.nativeHandle(), temp_.c_str());
+        temp_.clear();
+        return 0;
+    }
+
+    // Takes back a published name (its stream failed to close).
+    void unpublish(const FolderItem& target) { folder_.unlink(target.Name()); }
+
+    // Removes what the save made; a published document stays.
+    void discard() noexcept {
+        if (temp_.empty())
+            return;
+        ClearInFlightTemporary(folder_.nativeHandle(), temp_.c_str());
+        folder_.unlink(temp_);
+        temp_.clear();
+    }
+
+  private:
+    Folder& folder_;
+    std::string temp_; // empty: unnamed, or no longer a temporary
+    std::unique_ptr<BinaryStream> stream_;
 };
-
-// Gives the finished file its name only if the name is free: 0 on success.
-Failure publishOnce(const FolderItem& temp, const FolderItem& target) {
-    if (int e = BinaryStream::InjectedFault(StreamOp::Link, target.path()))
-        return {StreamOp::Link, e};
-    if (::renameat2(AT_FDCWD, temp.path().c_str(), AT_FDCWD, target.path().c_str(),
-                    RENAME_NOREPLACE) == 0)
-        return {StreamOp::Link, 0};
-    const int e = errno;
-    if (e != EINVAL && e != ENOSYS && e != ENOTSUP)
-        return {StreamOp::Link, e};
-    // A file system without the no-replace rename: a hard link never replaces either.
-    if (::link(temp.path().c_str(), target.path().c_str()) != 0)
-        return {StreamOp::Link, errno};
-    if (::unlink(temp.path().c_str()) != 0) {
-        const int u = errno;
-        ::unlink(target.path().c_str()); // both names are ours: take the document back
-        return {StreamOp::Remove, u};
-    }
-    return {StreamOp::Link, 0};
-}
-
-// Best effort: the document is complete and named; this only makes the name
-// itself durable sooner.
-void syncFolder(const FolderItem& folder) {
-    int fd = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 } // namespace
 
@@ -121,42 +167,53 @@ void save(ConversionDocument& s, ConversionHandoff& h) {
     // The file the run started with, whatever the interface has done since.
     const FolderItem& source = s.fileToConvert;
     s.header(); // a document without a header record makes no file at all
+    // Private books stay private: the document takes the source's read and
+    // write bits (less the umask, as any new file).
+    const auto& opened = s.stream().info();
+    if (!opened)
+        throw ConversionError("aucun document source ouvert");
+    const unsigned mode = opened->permissions & 0666;
     const std::string base = NameWithoutExtension(source);
-    const FolderItem folder = GetFolderItem(source.Parent().AbsolutePath());
-    NameChooser names(folder, base);
-    FolderItem target = names.firstFree(names.first());
+    const FolderItem folderItem = GetFolderItem(source.Parent().AbsolutePath());
+    std::unique_ptr<Folder> folder;
+    if (int e = s.fileSystem.openFolder(folderItem.path(), folder))
+        throw StreamError(StreamOp::Open, folderItem.path(), e);
+    NameChooser names(*folder, folderItem, base);
+    FolderItem target = names.item(names.firstFree(names.first()));
 
-    FolderItem temp;
-    s.fileBS = createTemporary(folder, temp);
+    Output output(*folder, target, mode);
+    // The source's stream is released here, as the output takes its place.
+    s.fileBS = output.takeStream();
+    BinaryStream& out = *s.fileBS;
+    bool published = false;
     try {
         const FileType& pro = VLQmka::QuillProDoc();
-        temp.SetMacTypeAndCreator(pro.MacType, pro.MacCreator); // false: no codes on this disk
-        s.fileBS->LittleEndian = false;
+        out.SetMacTypeAndCreator(pro.MacType, pro.MacCreator); // false: no codes on this disk
+        out.LittleEndian = false;
 
-        saveQmkaVrs(s, *s.fileBS);
+        saveQmkaVrs(s, out);
         saveCurrencies(s);
         saveAccess(s);
         saveAccounts(s);
         saveEcr(s);
 
-        s.fileBS->Sync();
-        s.fileBS->Close();
-
+        out.Sync();
         // A name taken since it was chosen is passed over, never replaced.
-        for (;;) {
-            const Failure f = publishOnce(temp, target);
-            if (f.code == 0)
-                break;
-            if (f.code != EEXIST || f.op != StreamOp::Link)
-                throw StreamError(f.op, target.path(), f.code);
-            target = names.firstFree(names.next());
+        while (output.publish(out, target) == EEXIST) {
+            target = names.item(names.firstFree(names.next()));
+            out.setShownPath(target.path());
         }
+        published = true;
+        out.Close();
     } catch (...) {
         s.fileBS.reset();
-        ::unlink(temp.path().c_str());
+        if (published)
+            output.unpublish(target);
         throw;
     }
-    syncFolder(folder);
+    // Best effort: the document is complete and named; this makes the name
+    // itself durable sooner.
+    folder->sync();
     h.setNewFile(target);
 }
 

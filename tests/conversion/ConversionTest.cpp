@@ -3,11 +3,19 @@
 #include "conversion/Conversion.h"
 #include "model/Globals.h"
 #include "platform/Errors.h"
+#include "platform/MemoryFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "support/LegacyDoc.h"
 #include "writer/WriterSupport.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace qmk {
 namespace {
@@ -51,6 +59,8 @@ class ConversionTest : public test::DocFolderTest {
   protected:
     TracePacer trace{h};
     ScopedPacer tracing{trace};
+    // The real file system, where a test asks for faults.
+    test::FaultyFileSystem faulty{RealFileSystem()};
     int timerStarts = 0;
     // What the run's document held when its conversion returned.
     struct Left {
@@ -69,7 +79,8 @@ class ConversionTest : public test::DocFolderTest {
             [this](ConversionDocument& d, ConversionHandoff& hh) {
                 conversion(d, hh);
                 left = {d.qmkaVrs != nullptr, d.fileBS != nullptr, d.fileBS && d.fileBS->IsOpen()};
-            });
+            },
+            faulty);
     }
 };
 
@@ -315,11 +326,15 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
 }
 
+enum class Names_ { Source, Document, Temporary };
+
 struct Fault {
     const char* label;
-    StreamOp op;
+    test::FsOp op;
     int nth;       // fail the nth call of this operation…
     bool onSource; // …on the source, or on the output
+    bool fallback; // on a file system without unnamed files or no-replace renames
+    Names_ named;  // the file the message names
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -328,46 +343,172 @@ void PrintTo(const Fault& f, std::ostream* os) {
 
 class FaultTest : public ConversionTest, public ::testing::WithParamInterface<Fault> {};
 
-// Each operation of the road fails in turn, as on a full or read-only disk.
+// Each operation of the road fails in turn, as on a full or read-only disk: the
+// file ends with a French message that names the file the user knows, and the
+// folder is as it was.
 TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
     const Fault& f = GetParam();
     PlusXDoc doc;
     doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
     const auto src = source("ledger.qmkx", doc.bytes());
     int calls = 0;
-    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path& p) {
-        if (op != f.op || (p == src) != f.onSource)
+    faulty.setHook([&](test::FsOp op, const std::string& what) {
+        if (f.fallback)
+            if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
+                return e;
+        if (op != f.op || (what == src.string()) != f.onSource)
             return 0;
         return ++calls == f.nth ? ENOSPC : 0;
     });
     run();
-    BinaryStream::SetFaultHook(nullptr);
+    faulty.setHook({});
 
     ASSERT_GE(calls, f.nth) << "the operation was never reached";
-    EXPECT_EQ(h.errorMsg().rfind(G::kConversionFailed(), 0), 0u) << h.errorMsg();
-    EXPECT_NE(h.errorMsg().find(FrenchErrnoText(ENOSPC)), std::string::npos) << h.errorMsg();
+    const std::string msg = h.errorMsg();
+    EXPECT_EQ(msg.rfind(G::kConversionFailed(), 0), 0u) << msg;
+    EXPECT_NE(msg.find(FrenchErrnoText(ENOSPC)), std::string::npos) << msg;
+    switch (f.named) {
+    case Names_::Source:
+        EXPECT_NE(msg.find("« " + src.string() + " »"), std::string::npos) << msg;
+        break;
+    case Names_::Document:
+        EXPECT_NE(msg.find("« " + (dir.path() / "ledger.qmkp").string() + " »"), std::string::npos)
+            << msg;
+        EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
+        break;
+    case Names_::Temporary:
+        EXPECT_NE(msg.find("« " + (dir.path() / ".qmkp-").string()), std::string::npos) << msg;
+        break;
+    }
     EXPECT_TRUE(h.converted.load());
     EXPECT_EQ(names(), Names{"ledger.qmkx"});
     EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
     EXPECT_FALSE(h.newFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, FaultTest,
-                         ::testing::Values(Fault{"OpenSource", StreamOp::Open, 1, true},
-                                           Fault{"ReadVersionWord", StreamOp::Read, 1, true},
-                                           Fault{"ReadHeader", StreamOp::Read, 3, true},
-                                           Fault{"LateRead", StreamOp::Read, 300, true},
-                                           Fault{"Create", StreamOp::Create, 1, false},
-                                           Fault{"FirstPosition", StreamOp::Position, 1, false},
-                                           Fault{"RegionPosition", StreamOp::Position, 28, false},
-                                           Fault{"FirstWrite", StreamOp::Write, 1, false},
-                                           Fault{"AccountWrite", StreamOp::Write, 900, false},
-                                           Fault{"FirstFlush", StreamOp::Flush, 1, false},
-                                           Fault{"JournalFlush", StreamOp::Flush, 1060, false},
-                                           Fault{"Sync", StreamOp::Sync, 1, false},
-                                           Fault{"Close", StreamOp::Close, 1, false},
-                                           Fault{"Naming", StreamOp::Link, 1, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
+using test::FsOp;
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FaultTest,
+    ::testing::Values(
+        Fault{"OpenSource", FsOp::OpenRead, 1, true, false, Names_::Source},
+        Fault{"StatSource", FsOp::Stat, 1, true, false, Names_::Source},
+        Fault{"ReadVersionWord", FsOp::Read, 1, true, false, Names_::Source},
+        Fault{"ReadHeader", FsOp::Read, 3, true, false, Names_::Source},
+        Fault{"LateRead", FsOp::Read, 300, true, false, Names_::Source},
+        Fault{"CreateUnnamed", FsOp::CreateUnnamed, 1, false, false, Names_::Document},
+        Fault{"WriteCodes", FsOp::WriteCodes, 1, false, false, Names_::Document},
+        Fault{"FirstWrite", FsOp::Write, 1, false, false, Names_::Document},
+        Fault{"AccountWrite", FsOp::Write, 900, false, false, Names_::Document},
+        Fault{"JournalWrite", FsOp::Write, 1060, false, false, Names_::Document},
+        Fault{"Sync", FsOp::Sync, 1, false, false, Names_::Document},
+        Fault{"Naming", FsOp::LinkUnnamed, 1, false, false, Names_::Document},
+        Fault{"Close", FsOp::Close, 1, false, false, Names_::Document},
+        Fault{"FallbackCreate", FsOp::CreateNew, 1, false, true, Names_::Document},
+        Fault{"FallbackWrite", FsOp::Write, 500, false, true, Names_::Document},
+        Fault{"FallbackSync", FsOp::Sync, 1, false, true, Names_::Document},
+        Fault{"FallbackLink", FsOp::Link, 1, false, true, Names_::Document},
+        Fault{"FallbackRemoveTemporary", FsOp::Unlink, 1, false, true, Names_::Temporary},
+        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The fuzz target converts in memory: what it finds must hold on the disk, so
+// both give the same document, codes included.
+TEST_F(ConversionTest, InMemoryTheSameDocumentIsWritten) {
+    QMK_REQUIRE_CODES(dir.path());
+    for (const char* creator : {"", "QMKA"}) {
+        SCOPED_TRACE(creator);
+        const std::string bytes =
+            *creator ? PlusXDoc().version(0).bytes() : PlusXDoc().maxEcrCount(4).bytes();
+        source("ledger.qmkx", bytes, creator);
+        run();
+        ASSERT_EQ(h.errorMsg(), "");
+        const std::string onDisk = read("ledger.qmkp");
+
+        MemoryFileSystem mem;
+        const std::filesystem::path src = "/mem/ledger.qmkx";
+        mem.put(src, bytes);
+        if (*creator)
+            mem.setCodes(src, "TEXT", creator);
+        ConversionHandoff inMemory;
+        inMemory.setFileToConvert(FolderItem(src));
+        convertThread_Run(inMemory, {}, conversion, mem);
+        ASSERT_EQ(inMemory.errorMsg(), "");
+        EXPECT_EQ(inMemory.newFile(), FolderItem("/mem/ledger.qmkp"));
+        const auto doc = mem.find("/mem/ledger.qmkp");
+        ASSERT_TRUE(doc);
+        EXPECT_TRUE(doc->contents() == onDisk);
+        EXPECT_EQ(std::string(doc->finderInfo.data(), 8), "QMKPQMKP");
+        EXPECT_EQ(mem.paths().size(), 2u);
+        std::filesystem::remove(dir.path() / "ledger.qmkp");
+    }
+}
+
+// Private books stay private: the document takes the read and write bits of
+// its source, less the umask, on both roads of publishing.
+TEST_F(ConversionTest, TheDocumentTakesThePermissionsOfItsSource) {
+    const struct {
+        unsigned source, umask, document;
+    } cases[] = {{0600, 022, 0600}, {0640, 022, 0640}, {0644, 022, 0644},
+                 {0755, 022, 0644}, {0444, 022, 0444}, {0666, 077, 0600}};
+    for (bool fallback : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(fallback ? "fallback " : "") + std::to_string(c.source) +
+                         " umask " + std::to_string(c.umask));
+            const auto src = source("ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+            ASSERT_EQ(::chmod(src.c_str(), c.source), 0);
+            faulty.setHook(fallback ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
+                                    : test::FsHook());
+            const mode_t before = ::umask(c.umask);
+            run();
+            ::umask(before);
+            faulty.setHook({});
+            ASSERT_EQ(h.errorMsg(), "");
+            struct stat st;
+            ASSERT_EQ(::stat((dir.path() / "ledger.qmkp").c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.document);
+            std::filesystem::remove(dir.path() / "ledger.qmkp");
+            std::filesystem::remove(src);
+        }
+    }
+}
+
+// A FIFO among the files of a batch: it is refused at once with a French
+// message, and the files after it convert; nothing waits on it.
+TEST_F(ConversionTest, AFifoInABatchIsRefusedAndTheBatchGoesOn) {
+    const auto first = dir.write("1.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+    const auto fifo = dir.path() / "2.qmkx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto third = dir.write("3.qmkx", test::Doc32().maxEcrCount(1).bytes());
+
+    std::vector<std::string> messages;
+    std::atomic<bool> done{false};
+    std::thread batch([&] {
+        ScopedPacer instant(pacer);
+        for (const auto& f : {first, fifo, third}) {
+            h.setFileToConvert(FolderItem(f));
+            convertThread_Run(h, {});
+            messages.push_back(h.takeErrorMsg());
+        }
+        done = true;
+    });
+    for (int i = 0; i < 600 && !done.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!done.load()) {
+        ADD_FAILURE() << "the batch hangs on the FIFO";
+        // Give the blocked open its writer, so the test can end.
+        const int w = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        batch.join();
+        ::close(w);
+        return;
+    }
+    batch.join();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "");
+    EXPECT_EQ(messages[1], G::kConversionFailed() + "impossible d'ouvrir « " + fifo.string() +
+                               " » (c'est un tube nommé, pas un document)");
+    EXPECT_EQ(messages[2], "");
+    EXPECT_EQ(names(), (Names{"1.qmkx", "1.qmkp", "2.qmkx", "3.qmkx", "3.qmkp"}));
+}
 
 TEST_F(ConversionTest, QuittingMidSaveLeavesNothingBehind) {
     // Version word 1900: every yield of the file is one of the save's.

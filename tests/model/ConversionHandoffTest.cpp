@@ -1,5 +1,5 @@
-#include "model/ConversionDocument.h"
 #include "model/ConversionHandoff.h"
+#include "model/ConversionDocument.h"
 #include "model/Globals.h"
 #include "platform/Errors.h"
 

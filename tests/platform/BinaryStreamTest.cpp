@@ -1,12 +1,20 @@
 #include "platform/BinaryStream.h"
+#include "platform/MemoryFileSystem.h"
 #include "support/Bytes.h"
+#include "support/FaultyFileSystem.h"
 
 #include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace qmk {
 namespace {
 
+using test::FsOp;
 using test::TempDir;
 
 class BinaryStreamTest : public ::testing::Test {
@@ -15,7 +23,6 @@ class BinaryStreamTest : public ::testing::Test {
     FolderItem file(const std::string& name, std::string_view bytes) {
         return FolderItem(dir.write(name, bytes));
     }
-    void TearDown() override { BinaryStream::SetFaultHook(nullptr); }
 };
 
 TEST_F(BinaryStreamTest, ReadsBigEndianByDefaultAndLittleEndianOnRequest) {
@@ -63,7 +70,7 @@ TEST_F(BinaryStreamTest, BooleansAndPStrings) {
 
 TEST_F(BinaryStreamTest, WritesAtPositionsAndFlushesToTheFile) {
     FolderItem out(dir.path() / "out");
-    auto s = BinaryStream::Create(out);
+    auto s = test::newFileStream(out.path());
     s->WriteInt16(6200);
     s->SetPosition(6);
     s->WriteBoolean(true);
@@ -80,9 +87,14 @@ TEST_F(BinaryStreamTest, WritesAtPositionsAndFlushesToTheFile) {
               std::string("\x18\x38\0\0\0\0\x01\xDE\xAD\xBE\xEF\x01\x00\x0A", 14) + "Sans titre");
 }
 
-TEST_F(BinaryStreamTest, CreateNeverReplacesAnExistingFile) {
+TEST_F(BinaryStreamTest, ANewFileNeverReplacesAnExistingOne) {
     auto existing = file("ledger.qmkp", "keep me");
-    EXPECT_THROW(BinaryStream::Create(existing), FileExistsError);
+    try {
+        test::newFileStream(existing.path());
+        FAIL() << "created over an existing file";
+    } catch (const StreamError& e) {
+        EXPECT_EQ(e.code(), EEXIST);
+    }
     EXPECT_EQ(TempDir::read(existing.path()), "keep me");
 }
 
@@ -108,13 +120,47 @@ TEST_F(BinaryStreamTest, FailuresCarryTheOsErrorAndThePathInFrench) {
     }
 }
 
-TEST_F(BinaryStreamTest, AnInjectedWriteFailureThrowsAndSetsTheErrorCode) {
-    FolderItem out(dir.path() / "full");
-    auto s = BinaryStream::Create(out);
+// Only a regular file is a document: the others are refused at once with a
+// French cause (a FIFO without a writer would otherwise block the open for ever).
+TEST_F(BinaryStreamTest, AnythingButARegularFileIsRefusedWithoutWaiting) {
+    const auto fifo = dir.path() / "tube.qmkx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto sock = dir.path() / "socket.qmkx";
+    const int sfd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(sfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const struct {
+        const char* label;
+        std::filesystem::path path;
+        const char* cause;
+    } cases[] = {
+        {"folder", dir.path(), "c'est un dossier, pas un document"},
+        {"FIFO", fifo, "c'est un tube nommé, pas un document"},
+        {"device", "/dev/null", "c'est un périphérique, pas un document"},
+        {"socket", sock, "ce n'est pas un fichier ordinaire (périphérique absent ou socket)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        try {
+            BinaryStream::Open(FolderItem(c.path));
+            ADD_FAILURE() << "opened";
+        } catch (const StreamError& e) {
+            EXPECT_EQ(e.op(), StreamOp::Open);
+            EXPECT_EQ(std::string(e.what()),
+                      "impossible d'ouvrir « " + c.path.string() + " » (" + c.cause + ")");
+        }
+    }
+    ::close(sfd);
+}
+
+TEST_F(BinaryStreamTest, AFailedWriteThrowsAndSetsTheErrorCode) {
+    MemoryFileSystem mem;
+    test::FaultyFileSystem full(
+        mem, [](FsOp op, const std::string&) { return op == FsOp::Write ? ENOSPC : 0; });
+    auto s = test::newFileStream("/d/full", full);
     s->Write("abc");
-    BinaryStream::SetFaultHook([](StreamOp op, const std::filesystem::path&) {
-        return op == StreamOp::Flush ? ENOSPC : 0;
-    });
     try {
         s->Flush();
         FAIL() << "flush succeeded";

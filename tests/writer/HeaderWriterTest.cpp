@@ -1,4 +1,5 @@
 #include "support/Bytes.h"
+#include "support/FaultyFileSystem.h"
 #include "writer/Writer.h"
 #include "writer/WriterSupport.h"
 
@@ -22,7 +23,7 @@ class HeaderWriterTest : public test::DocFolderTest {
         s.qmkaVrs = std::make_unique<VLQmkaProVersion>(h);
         FolderItem f(dir.path() / "h.qmkp");
         std::filesystem::remove(f.path());
-        auto out = BinaryStream::Create(f);
+        auto out = test::newFileStream(f.path());
         saveQmkaVrs(s, *out);
         out->Close();
         std::string bytes = test::TempDir::read(f.path());
@@ -260,7 +261,7 @@ TEST_F(HeaderWriterTest, ShortTextsLeaveTheRestOfTheirRoomZero) {
 
 TEST_F(HeaderWriterTest, MissingHeaderRecordIsAnError) {
     FolderItem f(dir.path() / "h.qmkp");
-    auto out = BinaryStream::Create(f);
+    auto out = test::newFileStream(f.path());
     s.qmkaVrs.reset();
     EXPECT_THROW(saveQmkaVrs(s, *out), ConversionError);
 }

@@ -1,4 +1,5 @@
 #include "support/Bytes.h"
+#include "support/FaultyFileSystem.h"
 #include "writer/Writer.h"
 #include "writer/WriterSupport.h"
 
@@ -17,6 +18,7 @@ class RegionWritersTest : public test::DocFolderTest {
 
     void SetUp() override {
         d = std::make_unique<ConversionDocument>(FolderItem(source("ledger.qmkx", "legacy")));
+        d->fileBS = BinaryStream::Open(d->fileToConvert);
         d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
         test::applyWorkingDefaults(*d->qmkaVrs);
         d->qmkaVrs->maxEcrCount = 3;
@@ -154,6 +156,7 @@ TEST_F(RegionWritersTest, DocumentLengthFollowsTheJournalCount) {
     for (int n : {0, 1, 40}) {
         SCOPED_TRACE("maxEcrCount " + std::to_string(n));
         sizeLikeAPlusXRead(n);
+        d->fileBS = BinaryStream::Open(d->fileToConvert);
         save(*d, h);
         const auto path = h.newFile()->path();
         EXPECT_EQ(std::filesystem::file_size(path), documentSize(static_cast<size_t>(n)));
@@ -205,13 +208,12 @@ TEST_F(RegionWritersTest, EmptyArraysAreWrittenAsBlankStructures) {
 TEST_F(RegionWritersTest, EachRecordIsWrittenAndFlushedOnItsOwn) {
     sizeLikeAPlusXRead(4);
     int flushes = 0;
-    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path&) {
-        if (op == StreamOp::Flush)
+    test::FaultyFileSystem counting(RealFileSystem(), [&](test::FsOp op, const std::string&) {
+        if (op == test::FsOp::Write)
             ++flushes;
         return 0;
     });
-    FolderItem f(dir.path() / "regions");
-    d->fileBS = BinaryStream::Create(f);
+    d->fileBS = test::newFileStream(dir.path() / "regions", counting);
     saveCurrencies(*d);
     saveAccess(*d);
     saveAccounts(*d);

@@ -1,7 +1,10 @@
 #include "model/Globals.h"
+#include "support/FaultyFileSystem.h"
 #include "writer/Writer.h"
 #include "writer/WriterSupport.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -39,9 +42,13 @@ TEST(QuillProDocTest, IsTheProFileType) {
 
 class SaveTest : public test::DocFolderTest {
   protected:
-    // A document on the file, with the working header defaults and one entry.
+    // The real file system, where a test asks for faults or meddles.
+    test::FaultyFileSystem faulty{RealFileSystem()};
+
+    // A document on the file, opened, with the working header defaults and one entry.
     std::unique_ptr<ConversionDocument> document(const FolderItem& file) {
-        auto d = std::make_unique<ConversionDocument>(file);
+        auto d = std::make_unique<ConversionDocument>(file, faulty);
+        d->fileBS = BinaryStream::Open(file, faulty);
         d->qmkaVrs = std::make_unique<VLQmkaProVersion>();
         test::applyWorkingDefaults(*d->qmkaVrs);
         d->qmkaVrs->maxEcrCount = 1;
@@ -116,10 +123,9 @@ TEST_F(SaveTest, ASourceNamedLikeItsOutputIsNeverOverwritten) {
 TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
     auto d = document(source("ledger.qmkx", "legacy bytes"));
     // Another program creates ledger.qmkp while the document is being written.
-    const auto intruder = dir.path() / "ledger.qmkp";
     bool created = false;
-    BinaryStream::SetFaultHook([&](StreamOp op, const std::filesystem::path& p) {
-        if (op == StreamOp::Link && p == intruder && !created) {
+    faulty.setHook([&](test::FsOp op, const std::string& name) {
+        if (op == test::FsOp::LinkUnnamed && name == "ledger.qmkp" && !created) {
             created = true;
             dir.write("ledger.qmkp", "someone else's");
         }
@@ -132,9 +138,99 @@ TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
     EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp", "ledger_1.qmkp"}));
 }
 
+// Where the file system has no unnamed files, a hidden temporary file is
+// written and renamed (or, without the no-replace rename, linked and removed):
+// the same document under the same free name, and nothing else left behind,
+// also when another program takes the name meanwhile.
+TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
+    QMK_REQUIRE_CODES(dir.path());
+    auto plain = document(source("plain.qmkx", "legacy bytes"));
+    save(*plain, h);
+    const std::string want = read("plain.qmkp");
+
+    struct Case {
+        const char* label;
+        bool rename; // the no-replace rename works
+        bool intruder;
+        const char* name;
+    };
+    for (const Case& c : {Case{"rename", true, false, "ledger.qmkp"},
+                          Case{"rename, name taken", true, true, "ledger_1.qmkp"},
+                          Case{"link", false, false, "ledger.qmkp"},
+                          Case{"link, name taken", false, true, "ledger_1.qmkp"}}) {
+        SCOPED_TRACE(c.label);
+        const auto folder = dir.path() / c.label;
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / "ledger.qmkx") << "legacy bytes";
+        std::vector<std::string> seen;
+        faulty.setHook([&](test::FsOp op, const std::string& name) {
+            seen.push_back(test::opName(op));
+            if (op == test::FsOp::CreateUnnamed)
+                return EOPNOTSUPP;
+            if (op == test::FsOp::RenameNoReplace && !c.rename)
+                return EINVAL;
+            if ((op == test::FsOp::RenameNoReplace || op == test::FsOp::Link) && c.intruder &&
+                name == "ledger.qmkp" && !std::filesystem::exists(folder / name))
+                std::ofstream(folder / name) << "someone else's";
+            return 0;
+        });
+        auto d = document(FolderItem(folder / "ledger.qmkx"));
+        save(*d, h);
+        faulty.setHook({});
+
+        EXPECT_EQ(h.newFile()->Name(), c.name);
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            got.insert(e.path().filename().string());
+        Names expected = {"ledger.qmkx", c.name};
+        if (c.intruder)
+            expected.insert("ledger.qmkp");
+        EXPECT_EQ(got, expected) << "no temporary file may stay behind";
+        EXPECT_TRUE(test::TempDir::read(folder / c.name) == want);
+        EXPECT_EQ(h.newFile()->MacCreator(), "QMKP");
+        if (c.intruder) {
+            EXPECT_EQ(test::TempDir::read(folder / "ledger.qmkp"), "someone else's");
+        }
+        const bool linked = std::count(seen.begin(), seen.end(), std::string("Link")) > 0;
+        EXPECT_EQ(linked, !c.rename) << "the road taken";
+    }
+}
+
+// The user moves the folder while its document is written: the document is
+// finished and named in the folder where it now is, and nothing is left behind
+// (the folder is held open, not found again by its old path).
+TEST_F(SaveTest, AFolderMovedMidSaveGetsItsDocumentAndNothingElse) {
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "fallback" : "unnamed file");
+        const auto before = dir.path() / "Compta";
+        const auto after = dir.path() / (fallback ? "Moved-fallback" : "Moved");
+        std::filesystem::create_directory(before);
+        std::ofstream(before / "ledger.qmkx") << "legacy bytes";
+        int writes = 0;
+        faulty.setHook([&](test::FsOp op, const std::string& what) {
+            if (fallback)
+                if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
+                    return e;
+            if (op == test::FsOp::Write && ++writes == 100)
+                std::filesystem::rename(before, after);
+            return 0;
+        });
+        auto d = document(FolderItem(before / "ledger.qmkx"));
+        save(*d, h);
+        faulty.setHook({});
+
+        EXPECT_GE(writes, 100);
+        EXPECT_FALSE(std::filesystem::exists(before));
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(after))
+            got.insert(e.path().filename().string());
+        EXPECT_EQ(got, (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_EQ(std::filesystem::file_size(after / "ledger.qmkp"), 129820u + 128u);
+    }
+}
+
 TEST_F(SaveTest, PostsItsStatusAndLeavesTheClosedOutputInFileBS) {
     auto d = document(source("ledger.qmkx", "legacy bytes"));
-    d->fileBS = BinaryStream::Open(FolderItem(dir.path() / "ledger.qmkx"));
     save(*d, h);
     EXPECT_EQ(h.status(), Globals::kStatusSave());
     ASSERT_TRUE(d->fileBS);

@@ -42,10 +42,6 @@ bool supportsCodes(const std::filesystem::path& folder) {
     return ok;
 }
 
-void DocFolderTest::TearDown() {
-    BinaryStream::SetFaultHook(nullptr);
-}
-
 std::filesystem::path DocFolderTest::source(const std::string& name, const std::string& bytes,
                                             const std::string& creator) {
     auto p = dir.write(name, bytes);

@@ -47,8 +47,6 @@ class DocFolderTest : public ::testing::Test {
     InstantPacer pacer;
     ScopedPacer scoped{pacer};
 
-    void TearDown() override;
-
     // Writes the source and makes it the current file of `h`.
     std::filesystem::path source(const std::string& name, const std::string& bytes,
                                  const std::string& creator = "");
