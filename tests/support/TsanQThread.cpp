@@ -29,7 +29,18 @@ template <typename F> F qtOwn(const char* symbol) {
     return reinterpret_cast<F>(f);
 }
 
-const char* const kReleaseSet = "_qmk_tsan_release";
+const char* const kStarted = "_qmk_tsan_started";
+
+bool qtWait(QThread* t, QDeadlineTimer deadline) {
+    static const auto f =
+        qtOwn<bool (*)(QThread*, QDeadlineTimer)>("_ZN7QThread4waitE14QDeadlineTimer");
+    return f(t, deadline);
+}
+
+bool qtIsFinished(const QThread* t) {
+    static const auto f = qtOwn<bool (*)(const QThread*)>("_ZNK7QThread10isFinishedEv");
+    return f(t);
+}
 
 } // namespace
 
@@ -37,9 +48,10 @@ void QThread::start(Priority priority) {
     static const auto qtStart =
         qtOwn<void (*)(QThread*, Priority)>("_ZN7QThread5startENS_8PriorityE");
     // The last thing the thread does in code that ThreadSanitizer sees: it emits
-    // finished on its own thread once run() has returned.
-    if (!property(kReleaseSet).toBool()) {
-        setProperty(kReleaseSet, true);
+    // finished on its own thread once run() has returned, before wait() returns
+    // and isFinished() turns true.
+    if (!property(kStarted).toBool()) {
+        setProperty(kStarted, true);
         connect(
             this, &QThread::finished, this, [this] { __tsan_release(this); }, Qt::DirectConnection);
     }
@@ -47,8 +59,6 @@ void QThread::start(Priority priority) {
 }
 
 bool QThread::wait(QDeadlineTimer deadline) {
-    static const auto qtWait =
-        qtOwn<bool (*)(QThread*, QDeadlineTimer)>("_ZN7QThread4waitE14QDeadlineTimer");
     const bool ended = qtWait(this, deadline);
     if (ended)
         __tsan_acquire(this);
@@ -58,13 +68,17 @@ bool QThread::wait(QDeadlineTimer deadline) {
 bool QThread::isRunning() const {
     static const auto qtIsRunning = qtOwn<bool (*)(const QThread*)>("_ZNK7QThread9isRunningEv");
     const bool running = qtIsRunning(this);
-    if (!running)
-        __tsan_acquire(const_cast<QThread*>(this));
+    // Qt says "not running" as soon as the thread begins to finish, before it
+    // emits finished; that takes a moment, so wait for it to end.
+    if (!running && property(kStarted).toBool()) {
+        QThread* self = const_cast<QThread*>(this);
+        if (qtIsFinished(this) || qtWait(self, QDeadlineTimer(QDeadlineTimer::Forever)))
+            __tsan_acquire(self);
+    }
     return running;
 }
 
 bool QThread::isFinished() const {
-    static const auto qtIsFinished = qtOwn<bool (*)(const QThread*)>("_ZNK7QThread10isFinishedEv");
     const bool finished = qtIsFinished(this);
     if (finished)
         __tsan_acquire(const_cast<QThread*>(this));
