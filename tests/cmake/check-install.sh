@@ -5,7 +5,7 @@
 # on a virtual display, finds its animation and converts a bundled example.
 #   check-install.sh BUILD_DIR CONFIG PREFIX BINDIR DATADIR APPDIR
 # With QMK_INSTALL_SCREENSHOT set, a screenshot of the installed program while
-# it converts is saved there.
+# it converts is saved there. $CMAKE names the cmake to install with.
 # shellcheck source-path=SCRIPTDIR/../../tools
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -74,7 +74,7 @@ full() {
   esac
 }
 
-DESTDIR="$dest" cmake --install "$build" --config "$config" >"$work/install.log" ||
+DESTDIR="$dest" "${CMAKE:-cmake}" --install "$build" --config "$config" >"$work/install.log" ||
   { cat "$work/install.log" >&2; fail "cmake --install failed"; }
 
 # The layout: the program with Resources/ beside its folder, and a link to it
