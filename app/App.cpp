@@ -4,6 +4,7 @@
 #include "app/MainMenuBar.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
+#include "app/Version.h"
 #include "app/wMain.h"
 
 #include <QCoreApplication>
@@ -104,9 +105,9 @@ void App::setVersionData(int major, int minor, int bug, int nonRelease, int stag
 
 std::unique_ptr<App> NewAppInstance() {
     auto app = std::make_unique<App>();
-    app->setVersionData(1, 0, 1, 29, 3, "1.0.1", "1.0.1",
-                        "Quillmark Pro Converter 1.0.1, convertit les documents Plus / X et 3.2 "
-                        "en documents Pro 6.2");
+    app->setVersionData(version::kMajor, version::kMinor, version::kBug, version::kNonRelease,
+                        version::kStageCode, version::kLong, version::kShort,
+                        version::kPackageInfo);
     StartupStepDone(StartupStep::ApplicationObject);
     // Built here, at its first request; on macOS a menu bar without a parent is the
     // application's own, elsewhere the main window puts it above its content.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $BUILD_DIR).
+# Configures (the "default" preset) and builds into build/ (or $BUILD_DIR).
+# Extra arguments go to the configure step. Jobs: $CMAKE_BUILD_PARALLEL_LEVEL,
+# else one per core.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cd "$root"
+cmake --preset default -B "$build" "$@" >/dev/null
+cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Builds the fuzz target with clang into build-fuzz/ and runs it for a bounded
-# time (FUZZ_SECONDS, default 60) in a scratch folder. Fails on a crash, a
+# Builds the fuzz target (the "fuzz" preset: clang, libFuzzer, ASan and UBSan)
+# into build-fuzz/ (or $FUZZ_BUILD_DIR) and runs it for a bounded time
+# (FUZZ_SECONDS, default 60) in a scratch folder. Fails on a crash, a
 # sanitizer report, a leak, or any file left in the scratch folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQMK_BUILD_FUZZ=ON -DQMK_BUILD_APP=OFF -DQMK_BUILD_TESTS=OFF -DQMK_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target convert_fuzzer
+cd "$root"
+cmake --preset fuzz -B "$build" >/dev/null
+cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target convert_fuzzer
 
 # Seeds: one document head of each road, the rest is for the fuzzer to find.
 corpus="$build/corpus"
 mkdir -p "$corpus"
-seed() { printf "$2" >"$corpus/$1"; }
+# The bytes are given as printf escapes (\xHH); %b expands them.
+seed() { printf '%b' "$2" >"$corpus/$1"; }
 seed plusx '\x0f\xa0\x00\x00\x2e\xe0\x00\x01\x00\x03'
 seed v32 '\x0c\x80\x00\x00\x00\x01\x01\x01\x00\x02'
 seed v32neg '\x0c\x80\x00\x00\x00\x01\x01\x01\xff\xff'

@@ -9,8 +9,10 @@
 # It installs what is missing and builds first (into $BUILD_DIR, default
 # build/), or measures the program that QMK_PROGRAM names; it prints its
 # figures and leaves nothing behind.
+# shellcheck source-path=SCRIPTDIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/common.sh"
 build=${BUILD_DIR:-$root/build}
 exe=${QMK_PROGRAM:-$build/bin/quillmark-pro-converter}
 title="Quillmark Pro Converter"
@@ -23,26 +25,23 @@ if [ "${1:-}" != "--on-display" ]; then
     "$root/tools/build.sh" >/dev/null
   fi
   [ -x "$exe" ] || { echo "No program at $exe" >&2; exit 1; }
-  if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$root/tools/measure-perf.sh" --on-display
-  fi
-  exec "$root/tools/measure-perf.sh" --on-display
+  qmk_exec_on_display --x11 "$root/tools/measure-perf.sh" --on-display
 fi
 
-work=$(mktemp -d /tmp/quillmark-perf.XXXXXX)
-# A runtime folder of its own: no other running copy takes the documents.
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-perf.XXXXXX")
+qmk_private_runtime "$work"
 pid=""
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
-trap cleanup EXIT
+qmk_on_exit cleanup
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 mtime_ms() { stat -c %.3Y "$1" | tr -d .; }
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo gone; }
 # Voluntary context switches of each of the program's threads ("tid count"
 # lines): its wake-ups. A thread that ends between two readings takes its count
 # with it, so only threads seen in the later reading are compared.
@@ -79,9 +78,9 @@ wait_viewable() {
 }
 idle_figures() {
   local t0 w0 t1 w1
-  t0=$(ticks "$pid") w0=$(wakeups "$pid")
+  t0=$(qmk_cpu_ticks "$pid") w0=$(wakeups "$pid")
   sleep "$idle_seconds"
-  t1=$(ticks "$pid") w1=$(wakeups "$pid")
+  t1=$(qmk_cpu_ticks "$pid") w1=$(wakeups "$pid")
   awk -v t=$((t1 - t0)) -v w="$(wakeups_between "$w0" "$w1")" -v s="$idle_seconds" -v c="$clk" \
     'BEGIN {printf "%.2f %% of one core, %.1f wake-ups a second", 100 * t / (s * c), w / s}'
 }
@@ -116,21 +115,17 @@ for i in $(seq -w 1 $files); do
 done
 t_launch=$(now_ms)
 start_program "${docs[@]}"
-deadline=$((SECONDS + 180)) quiet=0 last=""
-while ((SECONDS < deadline)); do
-  kill -0 "$pid" 2>/dev/null || { echo "The program ended during the batch." >&2; exit 1; }
-  all=1
-  for f in "${outputs[@]}"; do [ -e "$f" ] || all=0; done
-  now="$(ticks "$pid") $(stat -c %s "${outputs[@]}" 2>/dev/null | tr '\n' ' ' || true)"
-  if ((all)) && [ "$now" = "$last" ]; then quiet=$((quiet + 1)); else quiet=0; fi
-  last=$now
-  ((quiet >= 4)) && break
-  sleep 0.5
-done
-if ((quiet < 4)); then
-  echo "The batch did not end within 180 s; documents written: $(ls "$work"/*.qmkp 2>/dev/null | wc -l)" >&2
-  exit 1
-fi
+status=0
+qmk_wait_until_quiet "$pid" 180 "${outputs[@]}" || status=$?
+case $status in
+  0) ;;
+  2) echo "The program ended during the batch." >&2; exit 1 ;;
+  *)
+    written=$(find "$work" -maxdepth 1 -name '*.qmkp' | wc -l)
+    echo "The batch did not end within 180 s; documents written: $written" >&2
+    exit 1
+    ;;
+esac
 times=()
 for f in "${outputs[@]}"; do times+=("$(mtime_ms "$f")"); done
 gaps=()

@@ -1,0 +1,20 @@
+# Writes the examples into WORK and compares them with the committed ones.
+#   cmake -DMAKE_EXAMPLES=... -DEXAMPLES=... -DWORK=... -P check-examples.cmake
+file(REMOVE_RECURSE "${WORK}")
+execute_process(COMMAND "${MAKE_EXAMPLES}" "${WORK}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make-examples failed (${rc})")
+endif()
+file(GLOB written RELATIVE "${WORK}" "${WORK}/*")
+file(GLOB committed RELATIVE "${EXAMPLES}" "${EXAMPLES}/*")
+if(NOT written STREQUAL committed)
+  message(FATAL_ERROR "make-examples wrote ${written}; examples/ holds ${committed}")
+endif()
+foreach(name IN LISTS committed)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${WORK}/${name}" "${EXAMPLES}/${name}"
+    RESULT_VARIABLE differ)
+  if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "${name} differs from examples/${name}; run make-examples to see why")
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${WORK}")
