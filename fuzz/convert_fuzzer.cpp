@@ -1,12 +1,16 @@
 // Converts arbitrary bytes as a document, with the pauses as no-ops, on a file
 // system in memory: without a creator code, and under "QMKX" where that code
-// changes the road (the version word is none of the known ones). "QMKA" turns
+// changes the road (the version word is none of the known ones). The journal
+// count of the header is kept below 256 (a negative one is left as it is): every
+// count takes the same loops, the largest is converted by the tests, and a
+// count in the thousands would make each run a hundred times slower. "QMKA" turns
 // such a file into the same document of header defaults whatever it holds, so
 // that road is converted once, at start-up. Besides the sanitizers it checks
 // what a conversion leaves in its folder: the source unchanged and, only when
 // the conversion succeeded, one complete Pro document with the Pro codes;
 // nothing else.
 #include "conversion/Conversion.h"
+#include "model/Layout.h"
 #include "platform/MemoryFileSystem.h"
 #include "platform/Worker.h"
 
@@ -51,7 +55,8 @@ void convertOnce(const std::string& bytes, const std::string& creator) {
             fault("left behind: " + p.string());
         const auto doc = fs.find(p);
         const size_t size = doc->size;
-        if (size < 129820 || (size - 129820) % 128 != 0)
+        using namespace qmk::Layout::Pro;
+        if (size < kJournal || (size - kJournal) % kEntrySize != 0)
             fault("a document of " + std::to_string(size) + " bytes");
         if (!doc->hasFinderInfo || std::string(doc->finderInfo.data(), 8) != "QMKPQMKP")
             fault("a document without the Pro codes");
@@ -77,8 +82,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// The journal count: a signed 16-bit word of the legacy header.
+constexpr size_t kEntryCountAt = 8;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (bytes.size() > kEntryCountAt && static_cast<uint8_t>(bytes[kEntryCountAt]) < 0x80)
+        bytes[kEntryCountAt] = 0;
     convertOnce(bytes, "");
     if (!knownVersionWord(bytes))
         convertOnce(bytes, "QMKX");

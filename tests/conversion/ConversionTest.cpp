@@ -251,6 +251,30 @@ TEST_F(ConversionTest, PlusXDocumentIsWrittenWithItsPatches) {
     EXPECT_EQ(h.newFile()->MacType(), "QMKP");
 }
 
+// The largest count a legacy header holds: every entry is written, the last one
+// where the count puts it, and the document ends right after it.
+TEST_F(ConversionTest, TheLargestJournalIsWrittenWhole) {
+    constexpr int kLast = 0x7FFF;
+    PlusXDoc doc;
+    doc.maxEcrCount(kLast);
+    doc.journal(1, {.recNo = 1, .nextRec = 2, .label = "Ouverture"});
+    doc.journal(kLast, {.recNo = kLast, .prevRec = kLast - 1, .label = "Cl\xF4ture", .wide1 = 9});
+    source("grand.qmkx", doc.bytes());
+    run();
+    ASSERT_EQ(h.errorMsg(), "");
+    const std::string out = read("grand.qmkp");
+
+    ASSERT_EQ(out.size(), documentSize(kLast));
+    EXPECT_EQ(beAt(out, 10, 4), uint64_t(kLast)) << "the count in the header";
+    EXPECT_EQ(out.substr(entryAt(1) + 16, 10), "\x09Ouverture");
+    EXPECT_EQ(beAt(out, entryAt(kLast), 4), uint64_t(kLast));
+    EXPECT_EQ(beAt(out, entryAt(kLast) + 4, 4), uint64_t(kLast - 1));
+    EXPECT_EQ(beAt(out, entryAt(kLast) + 8, 4), 0u) << "the last entry ends the chain";
+    EXPECT_EQ(out.substr(entryAt(kLast) + 16, 8), "\x07"
+                                                  "Cl\xF4ture");
+    EXPECT_EQ(beAt(out, entryAt(kLast) + 92, 8), 9u);
+}
+
 // Every file is converted as if it were the first of the run.
 TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
     PlusXDoc rich;
