@@ -20,6 +20,15 @@ OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources"
 # --- A tiny RGBA canvas --------------------------------------------------------------------------
 
 
+
+def within_rrect(x, y, x0, y0, x1, y1, r):
+    """Whether (x, y) lies inside the rounded rectangle (x0, y0, x1, y1) of corner radius r."""
+    if not (x0 <= x <= x1 and y0 <= y <= y1):
+        return False
+    cx = min(max(x, x0 + r), x1 - r)
+    cy = min(max(y, y0 + r), y1 - r)
+    return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
 class Canvas:
     def __init__(self, w, h, bg=(0, 0, 0, 0)):
         self.w, self.h = w, h
@@ -54,24 +63,11 @@ class Canvas:
                     self.blend(x, y, color, n / (ss * ss))
 
     def rrect(self, x0, y0, x1, y1, r, color):
-        def inside(x, y):
-            if not (x0 <= x <= x1 and y0 <= y <= y1):
-                return False
-            cx = min(max(x, x0 + r), x1 - r)
-            cy = min(max(y, y0 + r), y1 - r)
-            return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
-        self.shape(inside, color, (x0, y0, x1, y1))
+        self.shape(lambda x, y: within_rrect(x, y, x0, y0, x1, y1, r), color, (x0, y0, x1, y1))
 
     def rrect_outline(self, x0, y0, x1, y1, r, width, color):
-        def within(x, y, a0, b0, a1, b1, rr):
-            if not (a0 <= x <= a1 and b0 <= y <= b1):
-                return False
-            cx = min(max(x, a0 + rr), a1 - rr)
-            cy = min(max(y, b0 + rr), b1 - rr)
-            return (x - cx) ** 2 + (y - cy) ** 2 <= rr * rr
-
         def inside(x, y):
-            return within(x, y, x0, y0, x1, y1, r) and not within(
+            return within_rrect(x, y, x0, y0, x1, y1, r) and not within_rrect(
                 x, y, x0 + width, y0 + width, x1 - width, y1 - width, max(r - width, 0))
         self.shape(inside, color, (x0, y0, x1, y1))
 
@@ -96,15 +92,8 @@ class Canvas:
 
         across, down = dashes_on(x1 - x0 - 2 * r), dashes_on(y1 - y0 - 2 * r)
 
-        def within(x, y, a0, b0, a1, b1, rr):
-            if not (a0 <= x <= a1 and b0 <= y <= b1):
-                return False
-            cx = min(max(x, a0 + rr), a1 - rr)
-            cy = min(max(y, b0 + rr), b1 - rr)
-            return (x - cx) ** 2 + (y - cy) ** 2 <= rr * rr
-
         def inside(x, y):
-            if not within(x, y, x0, y0, x1, y1, r) or within(
+            if not within_rrect(x, y, x0, y0, x1, y1, r) or within_rrect(
                     x, y, x0 + width, y0 + width, x1 - width, y1 - width, max(r - width, 0)):
                 return False
             if x0 + r <= x <= x1 - r:
