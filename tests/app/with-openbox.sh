@@ -7,6 +7,8 @@ if (($# < 1)); then
   echo "usage: $0 test-program [arguments…]" >&2
   exit 2
 fi
+# The inner script's variables are the inner shell's, so they stay in single quotes.
+# shellcheck disable=SC2016
 exec xvfb-run -a -s "-screen 0 1440x877x24 -nolisten tcp" bash -c '
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
