@@ -2,6 +2,7 @@
 
 #include "app/FileNames.h"
 #include "app/Termination.h"
+#include "platform/ByteOrder.h"
 
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
@@ -116,13 +117,14 @@ QByteArray privateFolder() {
     return isPrivateFolder(folder, true) ? folder : QByteArray();
 }
 
+// Counts and lengths are 32-bit big-endian.
 quint32 readBE32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return quint32(u[0]) << 24 | quint32(u[1]) << 16 | quint32(u[2]) << 8 | quint32(u[3]);
+    return loadInt<quint32>(p, false);
 }
 
 void appendBE32(QByteArray& out, quint32 v) {
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    char b[4];
+    storeInt(b, v, false);
     out.append(b, 4);
 }
 

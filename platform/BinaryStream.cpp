@@ -33,10 +33,6 @@ const char* notADocument(FileInfo::Kind k) {
     return "ce n'est pas un fichier ordinaire";
 }
 
-bool noAttributes(int e) {
-    return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM;
-}
-
 } // namespace
 
 std::unique_ptr<BinaryStream> BinaryStream::Open(const FolderItem& file, FileSystem& fs) {
@@ -225,8 +221,7 @@ std::string BinaryStream::MacCreator() {
     // Codes that cannot be read count as none, as for a file without any.
     if (!open_ || file_->readFinderInfo(info, present) != 0 || !present)
         return {};
-    const std::string c(info.data() + 4, 4);
-    return c == std::string(4, '\0') ? std::string() : c;
+    return FinderCode(info, 4);
 }
 
 bool BinaryStream::SetMacTypeAndCreator(const std::string& type, const std::string& creator) {
@@ -235,16 +230,11 @@ bool BinaryStream::SetMacTypeAndCreator(const std::string& type, const std::stri
     bool present = false;
     if (int e = file_->readFinderInfo(info, present))
         fail(StreamOp::Write, e); // keep the other 24 bytes as they are, or write nothing
-    auto put = [&](size_t off, const std::string& c) {
-        for (size_t i = 0; i < 4; ++i)
-            info[off + i] = i < c.size() ? c[i] : ' ';
-    };
-    put(0, type);
-    put(4, creator);
+    SetFinderCodes(info, type, creator);
     const int e = file_->writeFinderInfo(info);
     if (e == 0)
         return true;
-    if (noAttributes(e))
+    if (KeepsNoFinderInfo(e))
         return false;
     fail(StreamOp::Write, e);
 }

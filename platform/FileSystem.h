@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -25,6 +26,27 @@ struct FileInfo {
 
 // A file's FinderInfo: the type code, the creator code, then flags.
 using FinderInfo = std::array<char, 32>;
+
+// The four-character code at `offset` (0: the type, 4: the creator); empty when
+// it is all zero, as for a file that has none.
+inline std::string FinderCode(const FinderInfo& info, size_t offset) {
+    const std::string c(info.data() + offset, 4);
+    return c == std::string(4, '\0') ? std::string() : c;
+}
+
+// Puts the type and the creator code in, each filled to four with blanks; the
+// other 24 bytes stay as they are.
+inline void SetFinderCodes(FinderInfo& info, const std::string& type, const std::string& creator) {
+    for (size_t i = 0; i < 4; ++i) {
+        info[i] = i < type.size() ? type[i] : ' ';
+        info[4 + i] = i < creator.size() ? creator[i] : ' ';
+    }
+}
+
+// Whether a refused write of the codes means that the file system keeps none.
+inline bool KeepsNoFinderInfo(int e) {
+    return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM;
+}
 
 class File {
   public:

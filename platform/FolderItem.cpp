@@ -1,6 +1,7 @@
 #include "platform/FolderItem.h"
 
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 
 #include <array>
 #include <cerrno>
@@ -13,15 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kFinderInfoSize = 32;
-
-bool xattrUnsupported(int e) {
-    return e == ENOTSUP || e == EOPNOTSUPP || e == EPERM;
-}
-
 // Reads the 32-byte FinderInfo; all zero when there is none.
-std::array<char, kFinderInfoSize> readFinderInfo(const fs::path& p, bool& present) {
-    std::array<char, kFinderInfoSize> info{};
+FinderInfo readFinderInfo(const fs::path& p, bool& present) {
+    FinderInfo info{};
     present = false;
 #ifdef __APPLE__
     ssize_t n =
@@ -84,13 +79,8 @@ std::string FolderItem::NativePath() const {
 
 std::string FolderItem::code(size_t offset) const {
     bool present = false;
-    auto info = readFinderInfo(path_, present);
-    if (!present)
-        return {};
-    std::string c(info.data() + offset, 4);
-    if (c == std::string(4, '\0'))
-        return {};
-    return c;
+    const FinderInfo info = readFinderInfo(path_, present);
+    return present ? FinderCode(info, offset) : std::string();
 }
 
 std::string FolderItem::MacType() const {
@@ -102,13 +92,8 @@ std::string FolderItem::MacCreator() const {
 
 bool FolderItem::SetMacTypeAndCreator(const std::string& type, const std::string& creator) const {
     bool present = false;
-    auto info = readFinderInfo(path_, present); // keep the other 24 bytes as they are
-    auto put = [&](size_t off, const std::string& c) {
-        for (size_t i = 0; i < 4; ++i)
-            info[off + i] = i < c.size() ? c[i] : ' ';
-    };
-    put(0, type);
-    put(4, creator);
+    FinderInfo info = readFinderInfo(path_, present); // keep the other 24 bytes as they are
+    SetFinderCodes(info, type, creator);
 #ifdef __APPLE__
     int r = setxattr(path_.c_str(), FinderInfoAttribute(), info.data(), info.size(), 0, 0);
 #else
@@ -116,7 +101,7 @@ bool FolderItem::SetMacTypeAndCreator(const std::string& type, const std::string
 #endif
     if (r == 0)
         return true;
-    if (xattrUnsupported(errno))
+    if (KeepsNoFinderInfo(errno))
         return false;
     throw StreamError(StreamOp::Write, path_, errno);
 }
