@@ -62,6 +62,14 @@ TEST(LegacyDocTest, RecordRegionsLandAtTheirOffsets) {
     EXPECT_EQ(beAt(b, rec + 81, 1), 1u);
 }
 
+// A journal count makes a complete document: room for every record it counts.
+TEST(LegacyDocTest, AJournalCountGrowsThePlusXDocumentToItsLastRecord) {
+    EXPECT_EQ(PlusXDoc().maxEcrCount(3).size(), 129692u + 3 * 82);
+    EXPECT_EQ(PlusXDoc().journal(5, {}).maxEcrCount(2).size(), 129692u + 5 * 82);
+    EXPECT_EQ(PlusXDoc().maxEcrCount(-3).size(), 129692u);
+    EXPECT_EQ(PlusXDoc().maxEcrCount(3).truncated(1000).size(), 1000u);
+}
+
 TEST(LegacyDocTest, Doc32KeepsItsPrintTitleAt114) {
     Doc32 d;
     d.printTitle("Imp").currency(1, {.short1 = -2});

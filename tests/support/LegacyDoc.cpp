@@ -60,6 +60,14 @@ PlusXDoc::PlusXDoc() : LegacyDocBase(129692) {
     version(4000);
 }
 
+PlusXDoc& PlusXDoc::maxEcrCount(int v) {
+    LegacyDocBase::maxEcrCount(v);
+    const int16_t n = static_cast<int16_t>(v);
+    if (n > 0 && size() < sizeWithEntries(n))
+        resize(sizeWithEntries(n));
+    return *this;
+}
+
 PlusXDoc& PlusXDoc::wOrdre(std::initializer_list<int> values) {
     if (values.size() > 10)
         throw std::logic_error("wOrdre holds ten values");

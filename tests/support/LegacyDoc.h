@@ -13,7 +13,7 @@
 //   doc.maxEcrCount(2).titre("Compta").size(View::plan, 12)
 //      .account(1, {.recNo = 1, .name = "Banque"})
 //      .journal(1, {.recNo = 1, .label = "Ouverture"});
-//   std::string image = doc.bytes();    // or doc.truncated(300)
+//   std::string image = doc.bytes();    // or doc.truncated(300), cut short
 #pragma once
 
 #include "support/Bytes.h"
@@ -158,10 +158,16 @@ template <typename D> class LegacyDocBase {
 
 // A Plus / X document: header, currencies, access rights, accounts and journal.
 // A new one is 129692 bytes (everything up to the first journal record), all
-// zero but the version word 4000; journal() grows it.
+// zero but the version word 4000; maxEcrCount() and journal() grow it. A
+// shorter document is made with truncated() or resize().
 class PlusXDoc : public LegacyDocBase<PlusXDoc> {
   public:
     PlusXDoc();
+
+    // The journal count at 8. A count above 0 (as a signed 16-bit value) grows
+    // the image to hold that many records, so the document is complete: the
+    // reader refuses one that ends before its last record.
+    PlusXDoc& maxEcrCount(int v);
 
     // Header fields from 72 on.
     PlusXDoc& catNb(int v) { return u16(72, v); }
