@@ -87,13 +87,15 @@ TEST_F(RegionWritersTest, AccountsAlwaysKeepOnlyTheLow32BitsOfWide1) {
 }
 
 TEST_F(RegionWritersTest, JournalByteDependsOnWide1AndLong2IsClearedInTheArray) {
-    sizeLikeAPlusXRead(3);
     struct Case {
         int64_t wide1;
         uint8_t byte1, want100;
     };
-    const Case cases[] = {{5, 7, 0}, {4294967296LL, 7, 7}, {-1, 7, 0}};
-    for (int i = 0; i < 3; ++i) {
+    // 2^32 - 1 is the largest value that still fits below 2^32.
+    const Case cases[] = {{5, 7, 0}, {4294967296LL, 7, 7}, {-1, 7, 0}, {4294967295LL, 7, 0}};
+    const int n = static_cast<int>(std::size(cases));
+    sizeLikeAPlusXRead(n);
+    for (int i = 0; i < n; ++i) {
         auto& e = d->ecritures[i + 1];
         e.wide1 = cases[i].wide1;
         e.byte1 = cases[i].byte1;
@@ -101,7 +103,7 @@ TEST_F(RegionWritersTest, JournalByteDependsOnWide1AndLong2IsClearedInTheArray) 
         e.flag1 = true;
     }
     const std::string doc = saveDoc();
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < n; ++i) {
         SCOPED_TRACE("entry " + std::to_string(i + 1));
         EXPECT_EQ(beAt(doc, entryAt(i + 1) + 92, 8), static_cast<uint64_t>(cases[i].wide1));
         EXPECT_EQ(beAt(doc, entryAt(i + 1) + 100, 1), cases[i].want100);
