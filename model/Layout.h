@@ -55,9 +55,17 @@ inline constexpr size_t kJournalInfo = kAccounts + (kAccountLast + 1) * kAccount
 inline constexpr size_t kJournal = kJournalInfo + kListInfoSize;
 inline constexpr size_t kEntrySize = 82;
 
+// What each edition's reader takes: a 3.2 document up to the end of its currencies, a Plus / X
+// document up to the end of its last journal record.
+inline constexpr size_t kDoc32Size = kCurrencies + kCurrencyLast * kCurrencySize;
+constexpr size_t plusXDocumentSize(size_t n) {
+    return kJournal + n * kEntrySize;
+}
+
 static_assert(kCurrencies == 512 && kAccess == 1280 && kAccountInfo == 1532);
 static_assert(kAccounts == 1548 && kJournalInfo == 129676 && kJournal == 129692);
 static_assert(kCurrencySize == 24 && kAccessSize == 42);
+static_assert(kDoc32Size == 1256 && plusXDocumentSize(1) == 129774);
 
 } // namespace Legacy
 

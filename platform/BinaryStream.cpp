@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstring>
 
 namespace qmk {
 
@@ -87,7 +86,9 @@ void BinaryStream::readRaw(void* dst, size_t n) {
     size_t got = 0;
     if (int e = file_->readAt(pos_, out, n, got))
         fail(StreamOp::Read, e);
-    std::memset(out + got, 0, n - got); // past the end: zeros
+    if (got < n) // the file ends inside the read: got is short only there
+        throw TruncatedDocument(got > 0 ? pos_ + static_cast<int64_t>(got) : Length(),
+                                pos_ + static_cast<int64_t>(n));
     pos_ += static_cast<int64_t>(n);
     lastError_ = 0;
 }
@@ -132,6 +133,23 @@ std::string BinaryStream::Read(size_t n) {
     std::string s(n, '\0');
     readRaw(s.data(), n);
     return s;
+}
+
+int64_t BinaryStream::Length() {
+    check(StreamOp::Read);
+    if (!pending_.empty())
+        Flush();
+    FileInfo info;
+    if (int e = file_->stat(info))
+        fail(StreamOp::Read, e);
+    lastError_ = 0;
+    return info.size;
+}
+
+void BinaryStream::RequireLength(int64_t length) {
+    const int64_t have = Length();
+    if (have < length)
+        throw TruncatedDocument(have, length);
 }
 
 void BinaryStream::writeRaw(const void* src, size_t n) {

@@ -1,10 +1,10 @@
 // A byte stream on an open file of a FileSystem. Big-endian unless LittleEndian
 // is set.
 //
-// Reads past the end of the file yield zero bytes, so a short document reads
-// as if padded with zeros. Every failing operation throws a StreamError that
-// carries the OS error and the path the user knows; LastErrorCode is 0 after a
-// success.
+// A read that would run past the end of the file reads nothing and throws a
+// TruncatedDocument: no byte is ever made up for a document cut short. Every
+// other failing operation throws a StreamError that carries the OS error and the
+// path the user knows; LastErrorCode is 0 after a success.
 #pragma once
 
 #include "platform/Errors.h"
@@ -56,8 +56,14 @@ class BinaryStream {
     bool ReadBoolean(); // one byte; anything but 0 is True
     // A length byte, then that many bytes, tagged with `encoding`.
     String ReadPString(TextEncoding encoding);
-    // n raw bytes; past the end of the file the missing bytes are zero.
+    // n raw bytes.
     std::string Read(size_t n);
+
+    // The file's length in bytes, as it is now.
+    int64_t Length();
+    // Fails as a read past the end would when the file holds fewer than
+    // `length` bytes, so a reader can refuse a short document before it reads.
+    void RequireLength(int64_t length);
 
     void WriteInt8(int8_t v);
     void WriteUInt8(uint8_t v);

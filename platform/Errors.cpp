@@ -154,4 +154,17 @@ StreamError::StreamError(StreamOp op, std::filesystem::path path, int code,
     : ConversionError(std::string(opText(op)) + " « " + path.string() + " » (" + frenchCause + ")"),
       op_(op), path_(std::move(path)), code_(code) {}
 
+namespace {
+
+std::string truncatedText(int64_t length, int64_t needed) {
+    // French counts 0 and 1 in the singular.
+    return "document tronqué (" + std::to_string(length) + (length > 1 ? " octets" : " octet") +
+           ", il en faut " + std::to_string(needed) + ")";
+}
+
+} // namespace
+
+TruncatedDocument::TruncatedDocument(int64_t length, int64_t needed)
+    : ConversionError(truncatedText(length, needed)), length_(length), needed_(needed) {}
+
 } // namespace qmk

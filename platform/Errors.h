@@ -2,6 +2,7 @@
 // so the front end can show it to the user as it is.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,20 @@ class StreamError : public ConversionError {
     StreamOp op_;
     std::filesystem::path path_;
     int code_;
+};
+
+// A document that ends before what its reader takes: a read past its end, or a
+// length found too short before the reading. Nothing past the end is made up.
+class TruncatedDocument : public ConversionError {
+  public:
+    // `length` the document's bytes, `needed` the length the reading needs.
+    TruncatedDocument(int64_t length, int64_t needed);
+    int64_t length() const { return length_; }
+    int64_t needed() const { return needed_; }
+
+  private:
+    int64_t length_;
+    int64_t needed_;
 };
 
 // The worker was asked to stop (the program quits). Not a failure of the file.

@@ -1,6 +1,6 @@
 // The record regions of a legacy document: currencies, access rights, the chart
 // of accounts and the journal. Accounts and journal are read in one block each
-// and parsed from memory; a document that ends early reads as zeros.
+// and parsed from memory; a document that ends early fails in the stream.
 #include "model/Globals.h"
 #include "model/Layout.h"
 #include "platform/Errors.h"

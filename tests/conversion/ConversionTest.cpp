@@ -11,8 +11,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -348,6 +350,110 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     run();
     EXPECT_EQ(h.errorMsg(), "");
     EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
+}
+
+// A document that ends before what its edition's reader takes is not converted as
+// if the rest were zeros: it fails with its length and the length needed (or,
+// cut inside the header, the offset where the header stopped), before any pause,
+// without touching its folder. Beside each cut, the document of exact length and
+// a longer one convert to the same bytes.
+TEST_F(ConversionTest, ATruncatedDocumentFailsWithItsLengthAndNothingIsWritten) {
+    PlusXDoc plusX;
+    plusX.titre("Cabinet").maxEcrCount(3).printTitle("Impression").lastBackup("991231", 4, 1);
+    plusX.currency(1, {.long1 = 1, .wide1 = 7}).access(0, std::string(42, 'a'));
+    plusX.accountInfo(1, 1, 1, 0).account(1, {.recNo = 1, .name = "Caisse"});
+    plusX.journalInfo(3, 1, 3, 0);
+    for (int i = 1; i <= 3; ++i)
+        plusX.journal(i, {.recNo = int16_t(i), .label = "Écriture", .wide1 = 100 * i});
+    const size_t plusXFull = 129692 + 3 * 82; // the last journal record's end
+    ASSERT_EQ(plusX.size(), plusXFull);
+    test::Doc32 v32;
+    v32.titre("Amis").printTitle("Bilan").currency(31, {.long1 = 9});
+    const size_t v32Full = 1256; // the currencies' end
+    ASSERT_EQ(v32.size(), v32Full);
+    const std::string longer = plusX.bytes() + std::string(50, '\x5A');
+
+    const auto cut = [](size_t n, size_t m) {
+        return G::kConversionFailed() + "document tronqué (" + std::to_string(n) + " octets, " +
+               "il en faut " + std::to_string(m) + ")";
+    };
+    const struct {
+        const char* label;
+        std::string bytes;
+        const char* creator;
+        std::string want; // the error row, or "" for a document that converts
+    } cases[] = {
+        {"header, before the journal count", plusX.truncated(9), "", cut(9, 10)},
+        {"header, inside the print title", plusX.truncated(165), "", cut(165, 171)},
+        {"header, in the bytes it skips", plusX.truncated(300), "", cut(300, 342)},
+        {"header, inside the backup date", plusX.truncated(358), "", cut(358, 361)},
+        {"header, its last byte missing", plusX.truncated(363), "", cut(363, 364)},
+        {"header complete, nothing after", plusX.truncated(364), "", cut(364, plusXFull)},
+        {"inside the currencies", plusX.truncated(700), "", cut(700, plusXFull)},
+        {"inside the access rights", plusX.truncated(1300), "", cut(1300, plusXFull)},
+        {"inside the account list information", plusX.truncated(1535), "", cut(1535, plusXFull)},
+        {"inside the account block", plusX.truncated(65585), "", cut(65585, plusXFull)},
+        {"inside the journal's list information", plusX.truncated(129680), "",
+         cut(129680, plusXFull)},
+        {"before the first journal record", plusX.truncated(129692), "", cut(129692, plusXFull)},
+        {"inside the last journal record", plusX.truncated(129896), "", cut(129896, plusXFull)},
+        {"one byte short", plusX.truncated(plusXFull - 1), "", cut(plusXFull - 1, plusXFull)},
+        {"Plus / X of exact length", plusX.bytes(), "", ""},
+        {"Plus / X, longer", longer, "", ""},
+        {"known by its creator code, cut", PlusXDoc(plusX).version(0).truncated(1000), "QMKX",
+         cut(1000, plusXFull)},
+        {"3.2, inside the print title", v32.truncated(117), "", cut(117, 120)},
+        {"3.2, inside the currencies", v32.truncated(700), "", cut(700, v32Full)},
+        {"3.2, one byte short", v32.truncated(v32Full - 1), "", cut(v32Full - 1, v32Full)},
+        {"3.2 of exact length", v32.bytes(), "", ""},
+        // Older editions and "QMKA" read nothing past the version word.
+        {"status-only edition, the version word alone", std::string("\x07\x6c", 2), "", ""},
+        {"QMKA, the version word alone", std::string(2, '\0'), "QMKA", ""},
+        // No version word: cut short too. French counts 0 and 1 in the singular.
+        {"empty file", "", "", G::kConversionFailed() + "document tronqué (0 octet, il en faut 2)"},
+        {"one byte", "\x0f", "QMKA",
+         G::kConversionFailed() + "document tronqué (1 octet, il en faut 2)"},
+    };
+
+    using test::FsOp;
+    std::vector<FsOp> ops;
+    faulty.setHook([&](FsOp op, const std::string&) {
+        ops.push_back(op);
+        return 0;
+    });
+    const bool codes = test::supportsCodes(dir.path());
+    std::map<std::string, std::string> written; // by the label of the document converted
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (*c.creator && !codes) {
+            std::fprintf(stderr, "skipped \"%s\": %s keeps no type and creator codes\n", c.label,
+                         dir.path().c_str());
+            continue;
+        }
+        source("ledger.qmkx", c.bytes, c.creator);
+        ops.clear();
+        run();
+        EXPECT_TRUE(h.converted.load()) << "the batch goes on";
+        EXPECT_EQ(h.windowTitle(), G::kAppTitle);
+        if (c.want.empty()) {
+            EXPECT_EQ(h.takeErrorMsg(), "");
+            ASSERT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
+            written[c.label] = read("ledger.qmkp");
+            std::filesystem::remove(dir.path() / "ledger.qmkp");
+            continue;
+        }
+        EXPECT_EQ(h.takeErrorMsg(), c.want);
+        EXPECT_EQ(names(), Names{"ledger.qmkx"}) << "nothing is written";
+        EXPECT_EQ(read("ledger.qmkx"), c.bytes);
+        EXPECT_TRUE(trace.pauses.empty()) << "it fails before the first pause";
+        for (FsOp op : ops) // only the source was opened and read: not even a temporary
+            EXPECT_TRUE(op == FsOp::OpenRead || op == FsOp::Read || op == FsOp::Stat ||
+                        op == FsOp::ReadCodes || op == FsOp::Close)
+                << "the folder was touched: " << test::opName(op);
+    }
+    EXPECT_EQ(written["Plus / X, longer"], written["Plus / X of exact length"]);
+    EXPECT_EQ(written["Plus / X of exact length"].size(), documentSize(3));
+    EXPECT_EQ(written["3.2 of exact length"].size(), documentSize(0));
 }
 
 enum class Names_ { Source, Document, Temporary };

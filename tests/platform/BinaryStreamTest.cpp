@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -41,17 +42,55 @@ TEST_F(BinaryStreamTest, ReadsBigEndianByDefaultAndLittleEndianOnRequest) {
     EXPECT_EQ(s->LastErrorCode(), 0);
 }
 
-TEST_F(BinaryStreamTest, ReadsPastTheEndYieldZeros) {
+// A read that would run past the end reads nothing: it fails with the file's
+// length and the offset the read needed, and leaves the position where that read
+// began (a text's length byte has been read by then).
+TEST_F(BinaryStreamTest, AReadPastTheEndFailsWithTheLengthsAndMakesUpNoBytes) {
     auto s = BinaryStream::Open(file("short", "\x01\x02\x03"));
+    const struct {
+        const char* label;
+        int64_t at;
+        std::function<void(BinaryStream&)> read;
+        int64_t needed, left;
+    } cases[] = {
+        {"number straddling the end", 1, [](BinaryStream& b) { b.ReadInt32(); }, 5, 1},
+        {"raw bytes straddling the end", 1, [](BinaryStream& b) { b.Read(5); }, 6, 1},
+        {"a byte at the end", 3, [](BinaryStream& b) { b.ReadBoolean(); }, 4, 3},
+        {"far past the end", 1000, [](BinaryStream& b) { b.ReadInt16(); }, 1002, 1000},
+        {"text longer than what is left", 2,
+         [](BinaryStream& b) { b.ReadPString(TextEncoding::None); }, 6, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        s->SetPosition(c.at);
+        try {
+            c.read(*s);
+            ADD_FAILURE() << "read past the end";
+        } catch (const TruncatedDocument& e) {
+            EXPECT_EQ(e.length(), 3);
+            EXPECT_EQ(e.needed(), c.needed);
+            EXPECT_EQ(std::string(e.what()),
+                      "document tronqué (3 octets, il en faut " + std::to_string(c.needed) + ")");
+        }
+        EXPECT_EQ(s->Position(), c.left);
+    }
+    // Up to the last byte, and an empty read at the end, are reads like any other.
     s->SetPosition(1);
-    EXPECT_EQ(s->ReadInt32(), 0x02030000); // two bytes exist, two are padding
-    EXPECT_EQ(s->Position(), 5);
-    s->SetPosition(1);
-    EXPECT_EQ(s->Read(5), std::string("\x02\x03\0\0\0", 5));
-    s->SetPosition(1000);
-    EXPECT_EQ(s->ReadInt16(), 0);
-    EXPECT_FALSE(s->ReadBoolean());
-    EXPECT_EQ(s->ReadPString(TextEncoding::MacRoman).bytes, "");
+    EXPECT_EQ(s->ReadInt16(), 0x0203);
+    EXPECT_EQ(s->Read(0), "");
+    EXPECT_EQ(s->Length(), 3);
+    EXPECT_NO_THROW(s->RequireLength(3));
+    try {
+        s->RequireLength(129692);
+        ADD_FAILURE() << "a length of 3 passed for 129692";
+    } catch (const TruncatedDocument& e) {
+        EXPECT_EQ(std::string(e.what()), "document tronqué (3 octets, il en faut 129692)");
+    }
+    // French counts 0 and 1 in the singular.
+    EXPECT_EQ(std::string(TruncatedDocument(0, 2).what()),
+              "document tronqué (0 octet, il en faut 2)");
+    EXPECT_EQ(std::string(TruncatedDocument(1, 2).what()),
+              "document tronqué (1 octet, il en faut 2)");
 }
 
 TEST_F(BinaryStreamTest, BooleansAndPStrings) {

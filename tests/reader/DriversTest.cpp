@@ -158,41 +158,6 @@ TEST_F(DriversTest, NegativeJournalCountIsRefusedRightAfterTheHeader) {
     }
 }
 
-// A document cut anywhere reads like the same document padded with zeros, from
-// an empty file through every region to the last journal record.
-TEST_F(DriversTest, ShortDocumentsReadAsIfPaddedWithZeros) {
-    const PlusXDoc d = richDoc(3);
-    const size_t full = d.size();
-    for (size_t len : {size_t(0),
-                       size_t(1),
-                       size_t(9),
-                       size_t(100),
-                       size_t(357),
-                       size_t(364),
-                       size_t(512),
-                       size_t(700),
-                       size_t(1256),
-                       size_t(1300),
-                       size_t(1533),
-                       size_t(1548),
-                       size_t(1700),
-                       size_t(1548 + 128 * 500 + 37),
-                       size_t(129675),
-                       size_t(129676),
-                       size_t(129690),
-                       size_t(129692),
-                       size_t(129692 + 81),
-                       size_t(129692 + 82 + 40),
-                       full - 1}) {
-        SCOPED_TRACE(len);
-        PlusXDoc padded = d;
-        padded.resize(len).resize(full);
-        std::string got;
-        ASSERT_NO_THROW(got = readPlusX(d.truncated(len)));
-        EXPECT_EQ(got, readPlusX(padded.bytes()));
-    }
-}
-
 TEST_F(DriversTest, SecondDocumentInTheSameStateReadsAsInAFreshOne) {
     PlusXDoc first = richDoc(5);
     first.titre("Premier").account(700, {.recNo = 700, .name = "Ancien"});

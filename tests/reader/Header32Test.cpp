@@ -1,5 +1,6 @@
 #include "ReaderFixture.h"
 
+#include "platform/Errors.h"
 #include "reader/Reader.h"
 #include "support/LegacyDoc.h"
 
@@ -72,18 +73,32 @@ TEST_F(Header32Test, ReadsTheFirstBlockAndThePrintTitleAt114Only) {
     EXPECT_EQ(dumpHeader(back), dumpHeader(before));
 }
 
-TEST_F(Header32Test, ShortDocumentReadsAsIfPaddedWithZeros) {
+// A 3.2 header cut short fails at the field where it stopped; its first 120
+// bytes are the whole header, print title included.
+TEST_F(Header32Test, AHeaderCutShortFailsAtTheFieldWhereItStopped) {
     Doc32 d;
     d.serialNb(5).titre("Cabinet").printTitle("Bilan");
-    for (size_t len : {0, 3, 24, 30, 71, 114, 117, 119}) {
-        SCOPED_TRACE(len);
-        open(Doc32(d).resize(len).resize(300).bytes());
-        QM32readQmkaVrs(s, post);
-        const std::string expected = dumpHeader(*s.qmkaVrs);
-        open(Doc32(d).resize(len).bytes());
-        QM32readQmkaVrs(s, post);
-        EXPECT_EQ(dumpHeader(*s.qmkaVrs), expected);
+    const struct {
+        size_t length;
+        int64_t needed;
+    } cases[] = {{0, 6}, {3, 6}, {24, 25}, {30, 32}, {71, 72}, {114, 115}, {117, 120}, {119, 120}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        open(Doc32(d).resize(c.length).bytes());
+        try {
+            QM32readQmkaVrs(s, post);
+            ADD_FAILURE() << "read in full";
+        } catch (const TruncatedDocument& e) {
+            EXPECT_EQ(e.length(), static_cast<int64_t>(c.length));
+            EXPECT_EQ(e.needed(), c.needed);
+        }
     }
+    open(d.bytes());
+    QM32readQmkaVrs(s, post);
+    const std::string full = dumpHeader(*s.qmkaVrs);
+    open(Doc32(d).resize(120).bytes());
+    QM32readQmkaVrs(s, post);
+    EXPECT_EQ(dumpHeader(*s.qmkaVrs), full);
 }
 
 TEST_F(Header32Test, OlderEditionsPostTheHeaderStatusOnly) {

@@ -1,5 +1,6 @@
 #include "ReaderFixture.h"
 
+#include "platform/Errors.h"
 #include "reader/Reader.h"
 #include "support/LegacyDoc.h"
 
@@ -329,19 +330,31 @@ TEST_F(PlusXHeaderTest, PropertiesItDoesNotReadKeepTheirValues) {
     EXPECT_EQ(h.printFont, before.printFont);
 }
 
-// A header cut anywhere reads as the same header padded with zeros.
-TEST_F(PlusXHeaderTest, ShortDocumentsReadAsIfPaddedWithZeros) {
+// A header cut anywhere fails where it stopped: the document's length and the end
+// of the field that runs past it, wherever the texts' lengths put that field.
+// The first 364 bytes are the whole header and read like the full document.
+TEST_F(PlusXHeaderTest, AHeaderCutShortFailsAtTheFieldWhereItStopped) {
     PlusXDoc d;
     d.serialNb(99).maxEcrCount(4).titre("Titre").wOrdre({2, 3}).printTitle("Impr");
     d.size(View::search, 20).top(View::curr, 9).lastBackup("991231", 5, 1);
-    for (size_t len : {0,   1,   2,   5,   9,   13,  24,  27,  66,  81, 150,
-                       161, 236, 265, 273, 340, 354, 356, 361, 363, 364}) {
-        SCOPED_TRACE(len);
-        PlusXDoc padded = d;
-        padded.resize(len).resize(512);
-        const std::string expected = dumpHeader(read(padded));
-        EXPECT_EQ(dumpHeader(read(PlusXDoc(d).resize(len))), expected);
+    const struct {
+        size_t length;
+        int64_t needed;
+    } cases[] = {{0, 6},     {1, 6},     {2, 6},     {5, 6},     {9, 10},    {13, 14},   {24, 25},
+                 {27, 30},   {66, 68},   {81, 82},   {150, 152}, {161, 165}, {236, 237}, {265, 266},
+                 {273, 274}, {340, 342}, {354, 355}, {356, 361}, {361, 363}, {363, 364}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        try {
+            read(PlusXDoc(d).resize(c.length));
+            ADD_FAILURE() << "read in full";
+        } catch (const TruncatedDocument& e) {
+            EXPECT_EQ(e.length(), static_cast<int64_t>(c.length));
+            EXPECT_EQ(e.needed(), c.needed);
+        }
     }
+    const std::string full = dumpHeader(read(d));
+    EXPECT_EQ(dumpHeader(read(PlusXDoc(d).resize(364))), full);
 }
 
 } // namespace
