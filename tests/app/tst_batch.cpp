@@ -220,28 +220,32 @@ class BatchTest : public QObject {
         const QString good = make("Bon.qmkx", plusXImage());
         // A header with a negative journal count is refused by the reader.
         const QString negative = make("Négatif.qmkx", PlusXDoc().maxEcrCount(-3).bytes());
+        // A document cut after its first 1000 bytes, of the 129692 + 3 x 82 it needs.
+        const QString cut = make("Tronqué.qmkx", PlusXDoc().maxEcrCount(3).truncated(1000));
 
         wMain w;
         w.convertThread()->setPauseDivisor(10);
         BatchProbe probe(w);
-        dropOn(w, {missing, folder, negative, good});
-        QCOMPARE(probe.queueRows().size(), 4);
+        dropOn(w, {missing, folder, negative, cut, good});
+        QCOMPARE(probe.queueRows().size(), 5);
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
 
         const QStringList rows = probe.errorRows();
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         const QString failed = qs(Globals::kConversionFailed());
         const QStringList names = {"Disparu.qmkx", "Dossier.qmkx", "Négatif.qmkx"};
         for (int i = 0; i < 3; ++i) {
             QVERIFY2(rows[i].startsWith(names[i] + " | " + failed), qPrintable(rows[i]));
             QVERIFY(rows[i].size() > (names[i] + " | " + failed).size()); // with a cause
         }
-        QCOMPARE(probe.started(),
-                 QStringList({"Disparu.qmkx", "Dossier.qmkx", "Négatif.qmkx", "Bon.qmkx"}));
+        QCOMPARE(rows[3],
+                 "Tronqué.qmkx | " + failed + "document tronqué (1000 octets, il en faut 129938)");
+        QCOMPARE(probe.started(), QStringList({"Disparu.qmkx", "Dossier.qmkx", "Négatif.qmkx",
+                                               "Tronqué.qmkx", "Bon.qmkx"}));
         QCOMPARE(probe.reveals, QStringList({path("Bon.qmkp")}));
         // Nothing but the one document was written, and nothing was left behind.
-        QCOMPARE(namesIn(folder_),
-                 QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx", "Négatif.qmkx"}));
+        QCOMPARE(namesIn(folder_), QStringList({"Bon.qmkp", "Bon.qmkx", "Dossier.qmkx",
+                                                "Négatif.qmkx", "Tronqué.qmkx"}));
     }
 
     // Whatever arrives in the middle of a batch, the batch holds: a close request
