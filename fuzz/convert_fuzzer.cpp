@@ -5,7 +5,10 @@
 // count takes the same loops, the largest is converted by the tests, and a
 // count in the thousands would make each run a hundred times slower. "QMKA" turns
 // such a file into the same document of header defaults whatever it holds, so
-// that road is converted once, at start-up. Besides the sanitizers it checks
+// that road is converted once, at start-up. A document shorter than its reader
+// takes fails at once, and the inputs nearly always are: each is converted as it
+// is and padded with zeros to what a Plus / X reader takes, so that every road
+// is still followed to its end. Besides the sanitizers it checks
 // what a conversion leaves in its folder: the source unchanged and, only when
 // the conversion succeeded, one complete Pro document with the Pro codes;
 // nothing else.
@@ -78,19 +81,43 @@ bool knownVersionWord(const std::string& bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    convertOnce(std::string(), "QMKA");
+    convertOnce(std::string(2, '\0'), "QMKA"); // the version word alone
     return 0;
 }
 
 // The journal count: a signed 16-bit word of the legacy header.
 constexpr size_t kEntryCountAt = 8;
 
+namespace {
+
+// The bytes, with zeros after them up to the end of the last journal record
+// their count gives (none for a negative count).
+std::string padded(std::string bytes) {
+    if (bytes.size() < kEntryCountAt + 2)
+        bytes.resize(kEntryCountAt + 2, '\0');
+    const int16_t n = static_cast<int16_t>(static_cast<uint8_t>(bytes[kEntryCountAt]) << 8 |
+                                           static_cast<uint8_t>(bytes[kEntryCountAt + 1]));
+    const size_t need = qmk::Layout::Legacy::plusXDocumentSize(n > 0 ? static_cast<size_t>(n) : 0);
+    if (bytes.size() < need)
+        bytes.resize(need, '\0');
+    return bytes;
+}
+
+void convertOnBothCodes(const std::string& bytes) {
+    convertOnce(bytes, "");
+    if (!knownVersionWord(bytes))
+        convertOnce(bytes, "QMKX");
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     if (bytes.size() > kEntryCountAt && static_cast<uint8_t>(bytes[kEntryCountAt]) < 0x80)
         bytes[kEntryCountAt] = 0;
-    convertOnce(bytes, "");
-    if (!knownVersionWord(bytes))
-        convertOnce(bytes, "QMKX");
+    const std::string full = padded(bytes);
+    convertOnBothCodes(full);
+    if (full.size() != bytes.size())
+        convertOnBothCodes(bytes); // cut short: fails before anything is written
     return 0;
 }
