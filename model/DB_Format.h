@@ -38,10 +38,16 @@ template <size_t N> struct TextSlot {
 template <typename Rec> struct Image {
     // Flag true: the little-endian (host) image; false: the big-endian image.
     std::string StringValue(bool little) const {
+        std::string image(sizeof(Rec), '\0');
+        CopyImage(little, image.data());
+        return image;
+    }
+    // The same image, into the sizeof(Rec) bytes at `out`.
+    void CopyImage(bool little, void* out) const {
         Rec copy = static_cast<const Rec&>(*this);
         if (!little)
             copy.EndianSwap();
-        return std::string(reinterpret_cast<const char*>(&copy), sizeof(Rec));
+        std::memcpy(out, static_cast<const void*>(&copy), sizeof(Rec));
     }
     // Loads the record from an image; a shorter image leaves the rest zero.
     void StringValue(bool little, std::string_view image) {

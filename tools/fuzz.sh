@@ -6,7 +6,10 @@
 #      a crash or on any of the target's own checks of what a conversion leaves;
 #   2. the rest with the target under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (the "fuzz" preset), which first runs every input the first pass kept, then
-#      goes on fuzzing from them.
+#      goes on fuzzing from them. For pace, that build traces no comparisons (the
+#      first pass does), and the run records no allocation stacks and keeps no
+#      quarantine of freed memory; a fault it finds is run again with both, so
+#      that its report says where the memory came from.
 # Builds into build-fuzz-fast/ and build-fuzz/ (or $FUZZ_BUILD_DIR-fast and
 # $FUZZ_BUILD_DIR). Fails on a crash, a failed check, a sanitizer report or a leak.
 set -euo pipefail
@@ -40,20 +43,33 @@ seed empty ''
 artifacts="$build/artifacts"
 mkdir -p "$artifacts"
 
-# run PASS TARGET SECONDS: one pass; prints libFuzzer's figures, fails the script on a fault.
+asan_options=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# run PASS TARGET SECONDS [ASAN_OPTIONS]: one pass; prints libFuzzer's figures,
+# fails the script on a fault.
 run() {
-  local pass=$1 target=$2 time=$3 status=0 log
+  local pass=$1 target=$2 time=$3 options=${4:-$asan_options} status=0 log started
   log=$(mktemp)
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  started=$(mktemp) # what the pass writes into $artifacts is newer
+  ASAN_OPTIONS=$options \
     "$target" -max_total_time="$time" -timeout=30 -rss_limit_mb=2048 \
     -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$log" >&2
     rm -f "$log"
+    local input
+    input=$(find "$artifacts" -maxdepth 1 -type f -newer "$started" -printf '%T@ %p\n' |
+      sort -n | tail -n 1 | cut -d' ' -f2-)
+    rm -f "$started"
+    if [ -n "$input" ] && [ "$options" != "$asan_options" ]; then
+      echo "fuzz: $input again, with allocation stacks and a quarantine:" >&2
+      ASAN_OPTIONS=$asan_options "$target" "$input" 2>&1 | tail -n 60 >&2 || true
+    fi
     echo "fuzz: the $pass pass failed (exit $status); see $artifacts" >&2
     exit 1
   fi
+  rm -f "$started"
   local runs rate
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
@@ -62,5 +78,6 @@ run() {
 }
 
 run "coverage" "$fast_build/fuzz/convert_fuzzer" "$fast_seconds"
-run "sanitizer" "$build/fuzz/convert_fuzzer" "$checked_seconds"
+run "sanitizer" "$build/fuzz/convert_fuzzer" "$checked_seconds" \
+  "$asan_options:malloc_context_size=0:quarantine_size_mb=0"
 echo "fuzz: $seconds s without a crash, a failed check, a sanitizer report or a leak"

@@ -1,9 +1,13 @@
 // Writes the bundled example documents from field values, with the tests'
 // document builders: a Plus / X document with a chart of accounts and a
 // journal, a 3.2 document, and a Pro document (which the converter refuses).
+// With --largest it writes instead one Plus / X document of the largest journal
+// a legacy header can count (32,767 entries, the example's eight over and over),
+// for measuring the pace of large documents.
 //
 //     cmake --build build --target make-examples
 //     build/tools/make-examples examples
+//     build/tools/make-examples --largest /tmp/largest.qmkx
 //
 // The texts are written here in UTF-8 and stored in MacRoman, as the legacy
 // editions keep them.
@@ -172,7 +176,8 @@ struct Entry {
     int64_t amount; // centimes
 };
 
-void journal(PlusXDoc& d) {
+// The journal of n entries: the list below, repeated as far as n reaches.
+void journal(PlusXDoc& d, int n) {
     const Entry list[] = {
         {230102, "Apport du capital initial", "E-001", 1020, 2800, 2000000},
         {230105, "Loyer de janvier, arcade rue du Rhône", "E-002", 6000, 1020, 185000},
@@ -183,10 +188,9 @@ void journal(PlusXDoc& d) {
         {230131, "Frais de tenue de compte, janvier", "E-007", 6900, 1020, 1200},
         {230203, "Règlement fournisseur, facture n° 4512", "E-008", 2000, 1020, 324050},
     };
-    const int n = int(std::size(list));
     d.journalInfo(1, n, 0, n);
     for (int i = 1; i <= n; ++i) {
-        const Entry& e = list[i - 1];
+        const Entry& e = list[size_t(i - 1) % std::size(list)];
         d.journal(i, {.recNo = int16_t(i),
                       .prevRec = int16_t(i - 1),
                       .nextRec = int16_t(i == n ? 0 : i + 1),
@@ -201,13 +205,17 @@ void journal(PlusXDoc& d) {
     }
 }
 
-std::string plusX() {
+// The example journal's length, and the largest a header can count.
+constexpr int kExampleEntries = 8;
+constexpr int kLargestEntries = 32767;
+
+std::string plusX(int entries = kExampleEntries) {
     PlusXDoc d;
-    commonFields(d, 48213, 8, "Boutique Lemaître Sàrl");
+    commonFields(d, 48213, entries, "Boutique Lemaître Sàrl");
     plusXHeader(d);
     accessRights(d);
     accounts(d);
-    journal(d);
+    journal(d, entries);
     return d.bytes();
 }
 
@@ -229,11 +237,16 @@ std::string pro() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const bool largest = argc == 3 && std::string(argv[1]) == "--largest";
+    if (argc != 2 && !largest) {
+        std::fprintf(stderr, "usage: %s FOLDER\n       %s --largest FILE\n", argv[0], argv[0]);
         return 2;
     }
     try {
+        if (largest) {
+            save(argv[2], plusX(kLargestEntries));
+            return 0;
+        }
         const std::filesystem::path dir(argv[1]);
         std::filesystem::create_directories(dir);
         save(dir / "plus-x.qmkx", plusX());

@@ -1,5 +1,5 @@
-// The record regions of the Pro document: each record is copied into a buffer
-// of its own, patched in a few bytes, written and flushed.
+// The record regions of the Pro document: each record is copied into one buffer
+// that the region's records share, patched in a few bytes, written and flushed.
 #include "writer/Writer.h"
 
 #include "model/Layout.h"
@@ -24,18 +24,23 @@ CptRecord blankAccount(size_t k) {
     return r;
 }
 
-template <typename Rec> MemoryBlock imageOf(const Rec& r) {
-    return MemoryBlock::FromBytes(r.StringValue(false));
+// The big-endian image of the record, in place of what `block` held.
+template <typename Rec> MemoryBlock& imageOf(const Rec& r, MemoryBlock& block) {
+    if (block.Size() != sizeof(Rec))
+        block = MemoryBlock(sizeof(Rec));
+    r.CopyImage(false, block.data());
+    return block;
 }
 
 } // namespace
 
 void saveCurrencies(ConversionDocument& s) {
     s.stream().SetPosition(Pro::kCurrencies);
+    MemoryBlock block;
     for (size_t i = 1; i <= Layout::kCurrencyLast; ++i) {
         const CatRec blank;
         const CatRec& rec = i < s.currencies.size() ? s.currencies[i] : blank;
-        MemoryBlock block = imageOf(rec);
+        imageOf(rec, block);
         if (Pro::fitsLow32(rec.wide1))
             Pro::clearHigh32(block, Pro::kCurrencyWide1);
         if (Pro::fitsLow32(rec.wide2))
@@ -47,19 +52,24 @@ void saveCurrencies(ConversionDocument& s) {
 
 void saveAccess(ConversionDocument& s) {
     s.stream().SetPosition(Pro::kAccess);
+    MemoryBlock block;
     for (size_t i = 0; i < Layout::kAccessCount; ++i) {
         const DB_Format::AccessRec rec = i < s.acces.size() ? s.acces[i] : DB_Format::AccessRec{};
-        SaveBlock(s, imageOf(rec));
+        SaveBlock(s, imageOf(rec, block));
         YieldNow();
     }
 }
 
 void saveAccounts(ConversionDocument& s) {
     s.stream().SetPosition(Pro::kAccountInfo);
-    SaveBlock(s, imageOf(s.cptInfo));
+    MemoryBlock info;
+    SaveBlock(s, imageOf(s.cptInfo, info));
+    MemoryBlock block;
     for (size_t k = 0; k <= Pro::kAccountLast; ++k) {
-        MemoryBlock block =
-            k < s.accounts.size() ? imageOf(s.accounts[k]) : imageOf(blankAccount(k));
+        if (k < s.accounts.size())
+            imageOf(s.accounts[k], block);
+        else
+            imageOf(blankAccount(k), block);
         Pro::clearHigh32(block, Pro::kAccountWide1); // whatever its value
         SaveBlock(s, block);
         YieldNow();
@@ -71,8 +81,10 @@ void saveEcr(ConversionDocument& s) {
     s.stream().SetPosition(Pro::kJournalInfo);
     // A failed write throws before SaveBlock returns, so this never stops the
     // journal; it stays because the format's writer tests that one code.
-    if (SaveBlock(s, imageOf(s.ecrInfo)) != 0)
+    MemoryBlock info;
+    if (SaveBlock(s, imageOf(s.ecrInfo, info)) != 0)
         return;
+    MemoryBlock block;
     for (int64_t i = 1; i <= h.maxEcrCount; ++i) {
         const auto at = static_cast<size_t>(i);
         const bool held = at < s.ecritures.size();
@@ -82,7 +94,7 @@ void saveEcr(ConversionDocument& s) {
         else
             DB_Format::setBlankEntry(blank, i, h.maxEcrCount);
         const EcrRecord& rec = held ? s.ecritures[at] : blank;
-        MemoryBlock block = imageOf(rec);
+        imageOf(rec, block);
         if (Pro::fitsLow32(rec.wide1))
             block.SetUInt8Value(Pro::kEntryByte1, 0);
         SaveBlock(s, block);
