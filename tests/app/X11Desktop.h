@@ -25,7 +25,6 @@ constexpr uint32_t kAlt_L = 0xffe9;
 constexpr uint32_t kControl_L = 0xffe3;
 constexpr uint32_t kF4 = 0xffc1;
 constexpr uint32_t kq = 0x0071;
-constexpr uint32_t kReturn = 0xff0d;
 
 // The XTEST FakeInput request as it goes on the wire.
 struct FakeInputRequest {
