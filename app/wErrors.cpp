@@ -23,6 +23,16 @@ void ErrorList::mouseDoubleClickEvent(QMouseEvent* e) {
     emit doubleClicked();
 }
 
+void ErrorList::focusInEvent(QFocusEvent* e) {
+    // Taking the focus, a list makes its first row current, and a current row in a
+    // focused list is drawn tinted and outlined as if it had been picked. The user
+    // has picked nothing: a click (or the arrow keys) makes a row current.
+    const bool hadCurrent = currentIndex().isValid();
+    StripedList::focusInEvent(e);
+    if (!hadCurrent && selectionModel())
+        selectionModel()->clearCurrentIndex();
+}
+
 QString wErrors::kErrors() {
     return QString::fromStdString(GetLocalizedString("wErrors.kErrors", "Erreurs", ""));
 }

@@ -15,6 +15,7 @@ namespace qmk {
 class wMain;
 
 // The list of refusals; reports every double click, also one below the last row.
+// No row is current until the user picks one.
 class ErrorList : public StripedList {
     Q_OBJECT
   public:
@@ -25,6 +26,7 @@ class ErrorList : public StripedList {
 
   protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 };
 
 class wErrors : public QDialog {

@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qmk {
 
 namespace {
@@ -70,6 +72,24 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
 // Whether a drag item carries a file: only a local path names one.
 bool carriesFile(const QUrl& item) {
     return item.isLocalFile() && !item.toLocalFile().isEmpty();
+}
+
+// Whether any item of a drag carries a file (a link or a text carries none).
+bool carriesAFile(const QList<QUrl>& items) {
+    return std::any_of(items.begin(), items.end(), carriesFile);
+}
+
+// A drop is only ever a copy: answered "move", the source would delete what it
+// gave (an editor cuts the dragged text, a file source may remove the file); a
+// link is no document. A source that cannot give a copy is refused.
+bool takeAsCopy(QDropEvent* e) {
+    if (!(e->possibleActions() & Qt::CopyAction)) {
+        e->ignore();
+        return false;
+    }
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    return true;
 }
 
 // The file a drag item carries, if any, named by the bytes of its URL. One whose
@@ -328,31 +348,34 @@ void wMain::Event_DragExit() {
 }
 
 // Every drag is taken, so that one without a file can be dropped and told
-// "Fichier non reconnu"; only a drag of files shows the hover look.
+// "Fichier non reconnu"; only a drag that carries a file shows the hover look.
 void wMain::dragEnterEvent(QDragEnterEvent* e) {
-    e->acceptProposedAction();
-    fileDrag_ = e->mimeData()->hasUrls();
+    fileDrag_ = takeAsCopy(e) && carriesAFile(e->mimeData()->urls());
     if (fileDrag_)
         Event_DragOver();
 }
 
 void wMain::dragMoveEvent(QDragMoveEvent* e) {
-    e->acceptProposedAction();
-    if (fileDrag_)
+    if (takeAsCopy(e) && fileDrag_)
         Event_DragOver();
 }
 
 void wMain::dragLeaveEvent(QDragLeaveEvent* e) {
     e->accept();
-    if (fileDrag_)
-        Event_DragExit();
-    fileDrag_ = false;
+    endHoverLook();
 }
 
 void wMain::dropEvent(QDropEvent* e) {
-    e->acceptProposedAction();
+    // The look goes back first, whatever the drop brings (a message box, a batch).
+    endHoverLook();
+    if (takeAsCopy(e))
+        Event_DropObject(e->mimeData()->urls());
+}
+
+void wMain::endHoverLook() {
+    if (fileDrag_)
+        Event_DragExit();
     fileDrag_ = false;
-    Event_DropObject(e->mimeData()->urls());
 }
 
 // --- Drop box -----------------------------------------------------------------------------

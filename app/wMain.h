@@ -146,6 +146,9 @@ class wMain : public QWidget {
     // on the list, held in `queue` and shown; the end of its slide-out starts the
     // first conversion.
     void startBatch(SharedFileList files);
+    // The drag has left or dropped: the drop zone's look after a drag, if it showed
+    // the hover look.
+    void endHoverLook();
 
     ConversionHandoff state_;
     QWidget* content_ = nullptr;
@@ -156,7 +159,7 @@ class wMain : public QWidget {
     DropBox* ccDropFile_ = nullptr;
     ConvertThread* convertThread_ = nullptr;
     QTimer* convertTimer_ = nullptr;
-    // The drag over the window carries files (only such a drag shows the hover look).
+    // The drag over the window carries a file (only such a drag shows the hover look).
     bool fileDrag_ = false;
 };
 

@@ -57,6 +57,12 @@ wQueue::wQueue(wMain* mainWindow, SharedFileList files, std::function<void()> sl
         return lbQueue_CellBackgroundPaint(g, row, column, cell);
     };
     lbQueue_->setEnabled(false);
+    // The list takes no input, yet the names are what the panel is for: the heading
+    // and the rows keep an enabled list's text colours, not the faded ones.
+    QPalette readable = lbQueue_->palette();
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    lbQueue_->setPalette(readable);
     layoutList();
 
     showAnimation_ = new QTimer(this);

@@ -1,7 +1,8 @@
 // What the tests ask of the X server and its window manager, on a connection of
 // their own: the requests a taskbar or the keyboard would send. Close and activate
-// go to the window manager as EWMH messages; key presses go to the server through
-// the XTEST extension, so the window manager's own key bindings (Alt+F4) see them.
+// go to the window manager as EWMH messages; key presses and the pointer go to the
+// server through the XTEST extension, so the window manager's own key bindings
+// (Alt+F4) see them, and a drag between two programs is a real one.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -30,8 +31,8 @@ struct FakeInputRequest {
     uint8_t majorOpcode; // filled by xcb
     uint8_t minorOpcode; // filled by xcb
     uint16_t length;     // filled by xcb
-    uint8_t type;        // 2 key press, 3 key release
-    uint8_t detail;      // the key code
+    uint8_t type;        // 2 key press, 3 key release, 4 button press, 5 button release, 6 motion
+    uint8_t detail;      // the key code, the button, or for a motion 0 (absolute)
     uint16_t pad0;
     uint32_t time; // 0: at once
     uint32_t root; // 0: the pointer's screen
@@ -108,6 +109,12 @@ class Desktop {
         return true;
     }
 
+    // Moves the pointer to a point of the screen, as a hand on the mouse would.
+    bool movePointer(int x, int y) { return fakeInput(6, 0, int16_t(x), int16_t(y)); }
+    // Presses or releases a mouse button (1 the left one) where the pointer is.
+    bool pressButton(uint8_t button = 1) { return fakeInput(4, button); }
+    bool releaseButton(uint8_t button = 1) { return fakeInput(5, button); }
+
   private:
     xcb_atom_t atom(const char* name) {
         auto* reply = xcb_intern_atom_reply(
@@ -149,10 +156,24 @@ class Desktop {
         return found;
     }
 
-    void fakeKey(uint8_t type, uint8_t code) {
+    void fakeKey(uint8_t type, uint8_t code) { sendFakeInput(type, code, 0, 0); }
+
+    bool fakeInput(uint8_t type, uint8_t detail, int16_t x = 0, int16_t y = 0) {
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c_, &xtest_);
+        if (!ext || !ext->present)
+            return false;
+        sendFakeInput(type, detail, x, y);
+        sync();
+        return true;
+    }
+
+    void sendFakeInput(uint8_t type, uint8_t detail, int16_t x, int16_t y) {
         FakeInputRequest req = {};
         req.type = type;
-        req.detail = code;
+        req.detail = detail;
+        req.root = type == 6 ? root_ : 0;
+        req.rootX = x;
+        req.rootY = y;
         iovec parts[4] = {};
         parts[2].iov_base = &req;
         parts[2].iov_len = sizeof req;

@@ -1,8 +1,9 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, and Ctrl+Q typed while the error panel has
-// the focus. Without a window manager these tests are skipped.
+// queue panel in the middle of a batch, the error panel's rows while it is active,
+// and Ctrl+Q typed while the error panel has the focus. Without a window manager these tests are
+// skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
@@ -174,6 +175,38 @@ class DesktopTest : public QObject {
             QVERIFY2(QFileInfo::exists(QString(f).replace(".qmk3", ".qmkp")), qPrintable(f));
         QVERIFY(probe.errorRows().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!panel, 20000); // its own slide-in closed it
+    }
+
+    // Nothing is selected in the error panel until the user picks a row: when the
+    // panel opens active, with the focus in its list, its first row looks like the
+    // other filled rows (no highlight, no outline). A click then selects a row.
+    void errorPanelShowsNoRowAsCurrentUntilOneIsClicked() {
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Rows 0 and 2 hold the same texts, so only a look of their own tells them apart.
+        for (const char* name : {"Compta.qmkp", "Notes.txt", "Compta.qmkp"})
+            w.addError(name, "Ce document est déjà dans la version Pro 6.2");
+        QPointer<wErrors> panel = w.errors.data();
+        QTreeWidget* list = panel->lbErrors();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus(), 10000);
+        auto row = [list](int i) {
+            return list->viewport()->grab().toImage().copy(
+                list->visualItemRect(list->topLevelItem(i)));
+        };
+        QVERIFY(list->selectedItems().isEmpty());
+        QCOMPARE(row(0), row(2));
+        const QImage unselected = row(1);
+
+        const QPoint at =
+            list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
+        QVERIFY(desktop_->movePointer(at.x(), at.y()));
+        QVERIFY(desktop_->pressButton());
+        QVERIFY(desktop_->releaseButton());
+        QTRY_COMPARE_WITH_TIMEOUT(list->selectedItems(),
+                                  QList<QTreeWidgetItem*>({list->topLevelItem(1)}), 10000);
+        QVERIFY(row(1) != unselected);
+        QCOMPARE(row(0), row(2));
     }
 
     // Worth looking at: the Edit menu, and a selected error row.

@@ -12,6 +12,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
+#include <map>
+
 using qmk::FolderItem;
 using qmk::wQueue;
 
@@ -36,6 +39,38 @@ QStringList listNames(const qmk::FileList& list) {
     for (const FolderItem& f : list)
         names << QString::fromStdString(f.Name());
     return names;
+}
+
+// Relative luminance of a colour, and the contrast ratio of two, as the usual
+// accessibility guidelines define them (1:1 to 21:1).
+double luminance(const QColor& c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Within a strip of a picture: the colour behind it (the commonest one) and the
+// contrast of its text against it, from the glyph pixels furthest from it.
+std::pair<QColor, double> textOnRow(const QImage& shot, const QRect& strip) {
+    std::map<QRgb, int> counts;
+    for (int y = strip.top(); y <= strip.bottom(); ++y)
+        for (int x = strip.left(); x <= strip.right(); ++x)
+            ++counts[shot.pixel(x, y) | 0xFF000000u];
+    const QColor back = QColor::fromRgb(
+        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+            return a.second < b.second;
+        })->first);
+    double best = 1;
+    for (const auto& [rgb, n] : counts)
+        best = std::max(best, contrast(QColor::fromRgb(rgb), back));
+    return {back, best};
 }
 
 } // namespace
@@ -119,6 +154,39 @@ class TestQueue : public QObject {
         QCOMPARE(list->geometry(), QRect(0, 2, 218, panel->height() - 4));
         // The rows past the bottom stay out of sight.
         QVERIFY(list->visualItemRect(list->topLevelItem(39)).top() > list->viewport()->height());
+        delete panel;
+    }
+
+    // The list takes no input, but what it shows is there to be read: the heading
+    // and every name stand out from their row, filled or not, by at least 4.5:1.
+    void namesAndHeadingAreReadable() {
+        QPointer<wQueue> panel =
+            makePanel(filesNamed({"Compta 2021.qmkx", "Société Dupont.qmk3", "Budget.qmkx"}));
+        panel->show();
+        QTRY_COMPARE_WITH_TIMEOUT(started_, 1, 20000);
+        QTreeWidget* list = panel->lbQueue();
+        QVERIFY(!list->isEnabled());
+        const QImage shot = list->grab().toImage();
+
+        // Inside each row, clear of the lines that frame the heading's section.
+        QList<QRect> strips = {list->header()->geometry().adjusted(3, 3, -3, -3)};
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QRect row = list->visualItemRect(list->topLevelItem(i));
+            strips << QRect(list->viewport()->mapTo(list, row.topLeft()), row.size())
+                          .adjusted(2, 1, -2, -1);
+        }
+        QStringList faint;
+        for (int i = 0; i < strips.size(); ++i) {
+            const auto [back, ratio] = textOnRow(shot, strips[i]);
+            if (ratio < 4.5)
+                faint << QString("%1 %2:1 on %3")
+                             .arg(i == 0 ? QString("heading") : QString("row %1").arg(i - 1))
+                             .arg(ratio, 0, 'f', 2)
+                             .arg(back.name());
+            if (i >= 1 && (i - 1) % 2 == 0)
+                QCOMPARE(back, wQueue::evenRowColor());
+        }
+        QVERIFY2(faint.isEmpty(), qPrintable(faint.join(", ")));
         delete panel;
     }
 
