@@ -23,14 +23,6 @@ namespace {
 
 const QByteArray kSocketName = "quillmark-pro-converter.socket";
 
-// A shell word that expands to exactly these bytes.
-QString shellWord(const QByteArray& bytes) {
-    QString w = "\"$(printf '";
-    for (const char c : bytes)
-        w += QString("\\%1").arg(uint(uchar(c)), 3, 8, QChar('0'));
-    return w + "')\"";
-}
-
 int openDescriptors(qint64 pid) {
     return int(QDir(QString("/proc/%1/fd").arg(pid))
                    .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
