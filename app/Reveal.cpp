@@ -1,11 +1,20 @@
 #include "app/Reveal.h"
 
+#include "app/FileNames.h"
+
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QFileInfo>
 #include <QProcess>
-#include <QUrl>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace qmk::Reveal {
 
@@ -27,6 +36,87 @@ bool startQuietly(const QString& program, const QStringList& arguments) {
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     return p.startDetached();
+}
+
+// Where execvp would find the program, as bytes; empty when it is nowhere.
+QByteArray findProgram(const QByteArray& program) {
+    if (program.isEmpty() || program.contains('/'))
+        return program;
+    QByteArray searched = qgetenv("PATH");
+    if (searched.isEmpty())
+        searched = "/usr/local/bin:/usr/bin:/bin";
+    for (const QByteArray& dir : searched.split(':')) {
+        const QByteArray candidate = (dir.isEmpty() ? QByteArray(".") : dir) + "/" + program;
+        struct stat st;
+        if (::stat(candidate.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.constData(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+// Runs the program on these arguments as bytes (QProcess would pass them as text,
+// and a name that is not UTF-8 would reach the program as another name), without
+// a shell, detached, and with its output going nowhere. False when it could not be
+// started. Between fork and exec only calls that are safe in a threaded program.
+bool startBytesQuietly(const QByteArray& program, const QByteArrayList& arguments) {
+    const QByteArray file = findProgram(program);
+    if (file.isEmpty())
+        return false;
+    std::vector<char*> argv;
+    QByteArray name = program;
+    argv.push_back(name.data());
+    QByteArrayList args = arguments;
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    // No signal handler of this program may run in the children.
+    sigset_t all, before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &before);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The middle process ends at once, so that the program is nobody's child
+        // here and leaves nothing to reap.
+        ::close(report[0]);
+        if (::fork() != 0)
+            ::_exit(0);
+        struct sigaction byDefault = {};
+        byDefault.sa_handler = SIG_DFL;
+        for (int sig = 1; sig < NSIG; ++sig)
+            ::sigaction(sig, &byDefault, nullptr);
+        ::sigprocmask(SIG_SETMASK, &before, nullptr);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            if (null > 2)
+                ::close(null);
+        }
+        ::execv(file.constData(), argv.data());
+        const int failed = errno;
+        [[maybe_unused]] auto n = ::write(report[1], &failed, sizeof failed);
+        ::_exit(127);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ::close(report[1]);
+    int status = -1;
+    if (child > 0)
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    // The pipe closes without a word when the program has started.
+    int failed = 0;
+    ssize_t n;
+    do
+        n = ::read(report[0], &failed, sizeof failed);
+    while (n < 0 && errno == EINTR);
+    ::close(report[0]);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
 }
 } // namespace
 
@@ -54,18 +144,25 @@ bool startOsascript(const QString& absolutePath, const QString& program) {
     return startQuietly(program, osascriptArguments(absolutePath));
 }
 
-QString fileUri(const QString& absolutePath) {
-    return QUrl::fromLocalFile(absolutePath).toString(QUrl::FullyEncoded);
+QString fileUri(const QByteArray& absolutePath) {
+    // QByteArray's own encoding: QUrl's takes text, and would read the bytes as UTF-8.
+    return "file://" + QString::fromLatin1(absolutePath.toPercentEncoding("/"));
 }
 
-bool openContainingFolder(const QString& absolutePath, const QString& program) {
+QByteArray containingFolder(const QByteArray& absolutePath) {
+    const QByteArray path =
+        absolutePath.startsWith('/') ? absolutePath : absoluteName(absolutePath);
+    const auto folder = std::filesystem::path(path.toStdString()).lexically_normal().parent_path();
+    return QByteArray::fromStdString(folder.string());
+}
+
+bool openContainingFolder(const QByteArray& absolutePath, const QByteArray& program) {
     // An absolute folder path begins with '/', so it can never pass for an option.
-    const QString folder = QFileInfo(QFileInfo(absolutePath).absoluteFilePath()).absolutePath();
-    return startQuietly(program, {folder});
+    return startBytesQuietly(program, {containingFolder(absolutePath)});
 }
 
-void showOnBus(const QString& absolutePath, const QDBusConnection& bus,
-               std::function<void(bool shown)> done, const QString& opener, int timeoutMs) {
+void showOnBus(const QByteArray& absolutePath, const QDBusConnection& bus,
+               std::function<void(bool shown)> done, const QByteArray& opener, int timeoutMs) {
     auto fallBack = [absolutePath, opener, done](bool shown) {
         if (!shown)
             openContainingFolder(absolutePath, opener);
@@ -90,9 +187,10 @@ void showOnBus(const QString& absolutePath, const QDBusConnection& bus,
                      });
 }
 
-void revealDocument(const QString& absolutePath) {
+void revealDocument(const QByteArray& absolutePath) {
 #if defined(Q_OS_MACOS)
-    startOsascript(absolutePath);
+    // The Mac's file systems hold names in UTF-8.
+    startOsascript(QString::fromUtf8(absolutePath));
 #else
     showOnBus(absolutePath, QDBusConnection::sessionBus());
 #endif

@@ -5,9 +5,12 @@
 // the path inside the AppleScript string is escaped, so no part of a path is
 // ever read as a command. On Linux the session's file manager is asked over
 // D-Bus (org.freedesktop.FileManager1.ShowItems); when none answers, the
-// containing folder is opened with xdg-open, again without a shell.
+// containing folder is opened with xdg-open, again without a shell. There a path
+// is the file system's bytes, not always UTF-8: it travels as those bytes, never
+// as their reading as text, which could name another file.
 #pragma once
 
+#include <QByteArray>
 #include <QDBusConnection>
 #include <QString>
 #include <QStringList>
@@ -35,23 +38,28 @@ QStringList osascriptArguments(const QString& absolutePath);
 // without a shell. False when it could not be started.
 bool startOsascript(const QString& absolutePath, const QString& program = "osascript");
 
-// The document's file:// URI, fully percent-encoded.
-QString fileUri(const QString& absolutePath);
+// The document's file:// URI: its bytes percent-encoded, all but the unreserved
+// characters and the slashes.
+QString fileUri(const QByteArray& absolutePath);
 
-// Opens the folder holding the document with xdg-open (or the given program),
-// detached, without a shell. False when it could not be started.
-bool openContainingFolder(const QString& absolutePath, const QString& program = "xdg-open");
+// The folder holding the document, as bytes.
+QByteArray containingFolder(const QByteArray& absolutePath);
+
+// Opens the folder holding the document with xdg-open (or the given program, found
+// on the PATH unless it holds a slash), detached, without a shell; the program
+// gets the folder's bytes as its one argument. False when it could not be started.
+bool openContainingFolder(const QByteArray& absolutePath, const QByteArray& program = "xdg-open");
 
 // Asks the file manager on the bus to show the document. When no file manager
 // answers (no bus, no such service, an error or no reply in time), the folder
 // is opened instead. Returns at once; done, if given, runs on this thread with
 // true when the file manager took the request.
-void showOnBus(const QString& absolutePath, const QDBusConnection& bus,
-               std::function<void(bool shown)> done = {}, const QString& opener = "xdg-open",
+void showOnBus(const QByteArray& absolutePath, const QDBusConnection& bus,
+               std::function<void(bool shown)> done = {}, const QByteArray& opener = "xdg-open",
                int timeoutMs = 5000);
 
 // The one entry point: reveals the document the platform's way; the result is
 // not looked at.
-void revealDocument(const QString& absolutePath);
+void revealDocument(const QByteArray& absolutePath);
 
 } // namespace qmk::Reveal

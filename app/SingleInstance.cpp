@@ -25,7 +25,8 @@ namespace qmk {
 
 namespace {
 
-constexpr char kMark[4] = {'Q', 'M', 'K', '2'};
+constexpr char kMark[4] = {'Q', 'M', 'K', '2'};     // the last part
+constexpr char kMoreMark[4] = {'Q', 'M', 'K', '+'}; // more parts follow
 constexpr char kTaken = 'K';
 constexpr char kSocketName[] = "quillmark-pro-converter.socket";
 constexpr char kFolderName[] = "quillmark-pro-converter";
@@ -128,14 +129,17 @@ void appendBE32(QByteArray& out, quint32 v) {
     out.append(b, 4);
 }
 
-enum class Parse { Incomplete, Done, Bad };
+enum class Parse { Incomplete, More, Last, Bad };
 
-// Every bound is checked before the bytes it governs are looked at, so a request
+// The part at the start of the bytes; `used` is its length once it is complete.
+// Every bound is checked before the bytes it governs are looked at, so a part
 // that breaks one is known as soon as its count or a length has come.
-Parse parseRequest(const QByteArray& bytes, QByteArrayList& names) {
+Parse parsePart(const QByteArray& bytes, QByteArrayList& names, qsizetype& used) {
     const qsizetype have = bytes.size();
     const char* p = bytes.constData();
-    if (std::memcmp(p, kMark, size_t(std::min<qsizetype>(have, 4))) != 0)
+    const size_t markBytes = size_t(std::min<qsizetype>(have, 4));
+    const bool last = std::memcmp(p, kMark, markBytes) == 0;
+    if (!last && std::memcmp(p, kMoreMark, markBytes) != 0)
         return Parse::Bad;
     if (have < 8)
         return Parse::Incomplete;
@@ -149,7 +153,8 @@ Parse parseRequest(const QByteArray& bytes, QByteArrayList& names) {
             return Parse::Incomplete;
         const quint32 length = readBE32(p + at);
         at += 4;
-        if (length == 0 || length > SingleInstance::kMaxNameBytes)
+        if (length == 0 || length > SingleInstance::kMaxNameBytes ||
+            at + qsizetype(length) > SingleInstance::kMaxRequestBytes)
             return Parse::Bad;
         if (have - at < qsizetype(length))
             return Parse::Incomplete;
@@ -159,31 +164,41 @@ Parse parseRequest(const QByteArray& bytes, QByteArrayList& names) {
             return Parse::Bad;
         got << name;
     }
-    if (at != have)
-        return Parse::Bad;
     names = std::move(got);
-    return Parse::Done;
+    used = at;
+    return last ? Parse::Last : Parse::More;
 }
 
-// The request for these names, made absolute; none when they break a bound.
-std::optional<QByteArray> encodeRequest(const QByteArrayList& files) {
-    QByteArrayList names;
-    for (const QByteArray& f : files)
-        if (!f.isEmpty())
-            names << absoluteName(f);
-    if (names.size() > qsizetype(SingleInstance::kMaxNames))
-        return std::nullopt;
-    QByteArray out(kMark, 4);
-    appendBE32(out, quint32(names.size()));
-    for (const QByteArray& n : names) {
+// The request's parts for these names, made absolute, each as full as its bounds
+// let it be; none when a name breaks a bound.
+std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
+    QByteArrayList parts;
+    QByteArray part;
+    quint32 count = 0;
+    const auto close = [&](const char(&mark)[4]) {
+        std::memcpy(part.data(), mark, 4);
+        storeInt(part.data() + 4, count, false);
+        parts << std::exchange(part, QByteArray());
+        count = 0;
+    };
+    part.resize(8);
+    for (const QByteArray& f : files) {
+        if (f.isEmpty())
+            continue;
+        const QByteArray n = absoluteName(f);
         if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0'))
             return std::nullopt;
-        appendBE32(out, quint32(n.size()));
-        out += n;
-        if (out.size() > SingleInstance::kMaxRequestBytes)
-            return std::nullopt;
+        if (count == SingleInstance::kMaxNames ||
+            part.size() + 4 + n.size() > SingleInstance::kMaxRequestBytes) {
+            close(kMoreMark);
+            part.resize(8);
+        }
+        appendBE32(part, quint32(n.size()));
+        part += n;
+        ++count;
     }
-    return out;
+    close(kMark);
+    return parts;
 }
 
 enum class Wait { Ready, TimedOut, Terminated };
@@ -212,7 +227,8 @@ struct SingleInstance::Connection {
     Descriptor fd;
     QSocketNotifier* readable = nullptr;
     QTimer* deadline = nullptr;
-    QByteArray request;
+    QByteArray request;   // the part under way
+    QByteArrayList names; // of the parts before it
 
     explicit Connection(int socket) : fd(socket) {}
     ~Connection() {
@@ -262,11 +278,11 @@ SingleInstance::~SingleInstance() {
 }
 
 bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
-    const QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(timeoutMs);
     sockaddr_un addr;
     if (!fillAddress(addr, socketPath_) || TerminationRequested())
         return false;
-    const std::optional<QByteArray> request = encodeRequest(files);
+    const std::optional<QByteArrayList> request = encodeRequest(files);
     if (!request)
         return false;
 
@@ -288,19 +304,24 @@ bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs
     if (!sameUser(socket.get()))
         return false;
 
-    const char* p = request->constData();
-    qsizetype left = request->size();
-    while (left > 0) {
-        const ssize_t n = ::send(socket.get(), p, size_t(left), MSG_NOSIGNAL);
-        if (n > 0) {
-            p += n;
-            left -= n;
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else if (waitFor(socket.get(), POLLOUT, deadline) != Wait::Ready) {
-            return false;
+    for (const QByteArray& part : *request) {
+        // The running program takes the parts as they come: each has its own time.
+        deadline = QDeadlineTimer(timeoutMs);
+        const char* p = part.constData();
+        qsizetype left = part.size();
+        while (left > 0) {
+            const ssize_t n = ::send(socket.get(), p, size_t(left), MSG_NOSIGNAL);
+            if (n > 0) {
+                p += n;
+                left -= n;
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                return false;
+            } else if (waitFor(socket.get(), POLLOUT, deadline) != Wait::Ready) {
+                return false;
+            }
         }
     }
+    deadline = QDeadlineTimer(timeoutMs);
     for (;;) {
         if (waitFor(socket.get(), POLLIN, deadline) != Wait::Ready)
             return false;
@@ -423,38 +444,49 @@ void SingleInstance::drop(Connection* c) {
 }
 
 void SingleInstance::readFrom(Connection* c) {
-    bool hungUp = false;
-    for (;;) {
+    bool hungUp = false, complete = false;
+    while (!hungUp && !complete) {
         char chunk[65536];
         const ssize_t n = ::recv(c->fd.get(), chunk, sizeof chunk, 0);
-        if (n > 0) {
-            if (c->request.size() + n > kMaxRequestBytes)
-                return drop(c);
-            c->request.append(chunk, n);
-            continue;
-        }
         if (n == 0) {
             hungUp = true;
-            break;
+        } else if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                break;
+            return drop(c);
+        } else {
+            c->request.append(chunk, n);
         }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN)
-            break;
-        return drop(c);
+        // The parts complete so far are taken off, so that only the one under way
+        // is held and looked at again.
+        for (;;) {
+            QByteArrayList names;
+            qsizetype used = 0;
+            const Parse got = parsePart(c->request, names, used);
+            if (got == Parse::Bad)
+                return drop(c);
+            if (got == Parse::Incomplete)
+                break;
+            c->names += names;
+            c->request.remove(0, used);
+            if (got == Parse::Last) {
+                if (!c->request.isEmpty())
+                    return drop(c); // something after the last part
+                complete = true;
+                break;
+            }
+            c->deadline->start(kRequestMs);
+        }
     }
-    QByteArrayList names;
-    switch (parseRequest(c->request, names)) {
-    case Parse::Incomplete:
+    if (!complete) {
         if (hungUp)
             drop(c);
         return;
-    case Parse::Bad:
-        return drop(c);
-    case Parse::Done:
-        break;
     }
     [[maybe_unused]] auto sent = ::send(c->fd.get(), &kTaken, 1, MSG_NOSIGNAL);
+    const QByteArrayList names = std::move(c->names);
     drop(c);
     emit filesOpened(names);
 }

@@ -11,14 +11,17 @@
 // A launch that can neither hand over nor listen (no private folder, another
 // user's listener) converts its files itself.
 //
-// The request, on a stream socket; names are the file system's bytes, never text:
-//     "QMK2"                 4 bytes
+// The request, on a stream socket, is one or more parts, so that a launch may
+// hand over any number of names; names are the file system's bytes, never text.
+// A part:
+//     mark                   4 bytes: "QMK+" when more parts follow, "QMK2" for the last
 //     count                  unsigned 32-bit, big-endian, at most kMaxNames
 //     count times:
 //         length             unsigned 32-bit, big-endian, 1 to kMaxNameBytes
 //         the name           `length` bytes, an absolute path without a zero byte
-// and nothing after it; kMaxRequestBytes in all at most. The answer is the one
-// byte 'K' once the files are taken. A request that breaks a bound is dropped
+// kMaxRequestBytes at most; nothing comes after the last part. A request of
+// few names is the last part alone. The answer is the one byte 'K' once all the
+// files are taken. A request that breaks a bound in any part is dropped
 // unanswered as soon as the bound is broken, and nothing of it is taken.
 #pragma once
 
@@ -41,11 +44,12 @@ class SingleInstance : public QObject {
   public:
     static constexpr quint32 kMaxNames = 4096;
     static constexpr quint32 kMaxNameBytes = 4096;
+    // Of one part.
     static constexpr qint64 kMaxRequestBytes = 4 * 1024 * 1024;
     // Connections held at once; a new one beyond them replaces the oldest.
     static constexpr int kMaxConnections = 16;
-    // A launch sends its whole request at once: a connection whose request is not
-    // complete this long after it came goes.
+    // A launch sends its whole request at once: a connection whose next part is
+    // not complete this long after it came, or after the part before, goes.
     static constexpr int kRequestMs = 2000;
 
     // The socket of this user's running program: in the runtime folder when it is
@@ -61,10 +65,11 @@ class SingleInstance : public QObject {
     const QByteArray& socketPath() const { return socketPath_; }
 
     // Hands the files (made absolute against this process's folder, order kept)
-    // to the running program. True only when a program of this user confirmed
-    // taking them; false when none runs, the listener is another user's, the
-    // files break the request's bounds, it did not answer within timeoutMs, or a
-    // termination signal came meanwhile. Blocks this thread.
+    // to the running program, as many parts as they need. True only when a
+    // program of this user confirmed taking them; false when none runs, the
+    // listener is another user's, a name breaks the bounds, it made no progress
+    // (connecting, taking a part, answering) within timeoutMs, or a termination
+    // signal came meanwhile. Blocks this thread.
     bool forwardToRunning(const QByteArrayList& files, int timeoutMs = 3000) const;
 
     // Becomes the running program: listens for later launches. A socket left

@@ -122,7 +122,7 @@ wMain::wMain() {
         // No title, no filter: any file, several at once.
         return QFileDialog::getOpenFileNames(this, QString(), startDir);
     };
-    RevealDocument = [](const QString& path) { Reveal::revealDocument(path); };
+    RevealDocument = [](const QByteArray& path) { Reveal::revealDocument(path); };
     Layout();
     CreateControls();
     Event_Open();
@@ -441,7 +441,7 @@ void wMain::EndConversion() {
     DisplayConversion(false);
     // The last document of the run, also when this batch wrote none.
     if (const auto written = state_.newFile(); written && written->Exists() && RevealDocument)
-        RevealDocument(qs(written->AbsolutePath()));
+        RevealDocument(QByteArray::fromStdString(written->AbsolutePath()));
 }
 
 // --- File intake --------------------------------------------------------------------------

@@ -124,8 +124,9 @@ class wMain : public QWidget {
     std::function<void(const QString& text)> MsgBox;
     // Runs the open dialog from the folder; the chosen paths, none when cancelled.
     std::function<QStringList(const QString& startDir)> OpenDialog;
-    // Reveals a document in the file manager; the result is not looked at.
-    std::function<void(const QString& absolutePath)> RevealDocument;
+    // Reveals a document in the file manager; the result is not looked at. The path
+    // is the file system's bytes.
+    std::function<void(const QByteArray& absolutePath)> RevealDocument;
 
   signals:
     // After every updateStatus: the text shown and the title applied.

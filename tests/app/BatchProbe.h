@@ -119,7 +119,7 @@ struct Shown {
 class BatchProbe {
   public:
     explicit BatchProbe(wMain& w) : w_(w) {
-        w.RevealDocument = [this](const QString& path) { reveals << path; };
+        w.RevealDocument = [this](const QByteArray& path) { reveals << QString::fromUtf8(path); };
         w.MsgBox = [this](const QString& text) { messages << text; };
         w.OpenDialog = [this](const QString& startDir) {
             dialogStartDirs << startDir;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArrayList>
+#include <QString>
 
 #include <algorithm>
 #include <cstring>
@@ -39,6 +40,15 @@ inline bool writeBytesFile(const QByteArray& path, const std::string& bytes) {
         return false;
     const bool ok = ::write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
     return ::close(fd) == 0 && ok;
+}
+
+// A shell word that expands to exactly these bytes (a QProcess argument is text,
+// and could not carry them).
+inline QString shellWord(const QByteArray& bytes) {
+    QString w = "\"$(printf '";
+    for (const char c : bytes)
+        w += QString("\\%1").arg(uint(uchar(c)), 3, 8, QChar('0'));
+    return w + "')\"";
 }
 
 // Removes a folder and everything in it, names that are not UTF-8 too (QDir's

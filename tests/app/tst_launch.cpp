@@ -5,10 +5,12 @@
 #include "BatchProbe.h"
 #include "ByteNames.h"
 #include "OtherUser.h"
+#include "app/SingleInstance.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,14 +24,6 @@ using namespace qmk::test;
 namespace {
 
 const QByteArray kSocketName = "quillmark-pro-converter.socket";
-
-// A shell word that expands to exactly these bytes.
-QString shellWord(const QByteArray& bytes) {
-    QString w = "\"$(printf '";
-    for (const char c : bytes)
-        w += QString("\\%1").arg(uint(uchar(c)), 3, 8, QChar('0'));
-    return w + "')\"";
-}
 
 int openDescriptors(qint64 pid) {
     return int(QDir(QString("/proc/%1/fd").arg(pid))
@@ -199,6 +193,62 @@ class LaunchTest : public QObject {
         quit(first);
         QCOMPARE(byteNamesIn(QFile::encodeName(folder_)),
                  QByteArrayList({latin + ".qmkp", latin + ".qmkx", lossy + ".qmkx"}));
+    }
+
+    // "quillmark-pro-converter *" in a folder of 5,000 files, while the program
+    // runs: the launch hands every name over, in order, and ends at once; no second
+    // program converts them. What arrives is seen by a listener of the test's own
+    // in the running program's place; the running program itself shows it took
+    // them by converting the first.
+    void manyDocumentsAreHandedOver_data() {
+        QTest::addColumn<bool>("realProgram");
+        QTest::newRow("to the running program") << true;
+        QTest::newRow("every name, in order") << false;
+    }
+    void manyDocumentsAreHandedOver() {
+        QFETCH(bool, realProgram);
+        QStringList names{"Compta.qmk3"};
+        QVERIFY(writeFile(folder_ + "/" + names[0], v32Image()));
+        for (int i = 1; i < 5000; ++i) {
+            names << QString("note-%1.txt").arg(i, 4, 10, QChar('0'));
+            QVERIFY(writeFile(folder_ + "/" + names.back(), "x"));
+        }
+        QProcess first;
+        std::unique_ptr<qmk::SingleInstance> listener;
+        if (realProgram) {
+            start(first, {}, environment());
+            QVERIFY(first.waitForStarted(20000));
+            QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+        } else {
+            listener = std::make_unique<qmk::SingleInstance>(QFile::encodeName(runtime_) + "/" +
+                                                             kSocketName);
+            QVERIFY(listener->listen());
+        }
+        std::optional<QSignalSpy> opened;
+        if (listener)
+            opened.emplace(listener.get(), &qmk::SingleInstance::filesOpened);
+
+        QProcess second;
+        QElapsedTimer clock;
+        clock.start();
+        start(second, names, environment());
+        QVERIFY(second.waitForStarted(20000));
+        // The event loop turns meanwhile, for the test's listener to answer.
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+
+        if (realProgram) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Compta.qmkp"), 60000);
+            quit(first);
+        } else {
+            QCOMPARE(opened->size(), 1);
+            QByteArrayList expected;
+            for (const QString& n : names)
+                expected << QFile::encodeName(folder_ + "/" + n);
+            QCOMPARE(opened->at(0).at(0).value<QByteArrayList>(), expected);
+        }
     }
 
     // A flood of idle connections, more than the program may hold open, does not

@@ -1,24 +1,30 @@
 // The end-of-batch reveal: the macOS command text, osascript's arguments run
 // without a shell, and the file manager on a private session bus, with paths
-// that a shell would misread. The test always runs itself on a bus of its own
-// (dbus-run-session), so its fake file manager never meets a real desktop's.
+// that a shell would misread or that are not UTF-8. The test always runs itself
+// on a bus of its own (dbus-run-session), so its fake file manager never meets a
+// real desktop's.
+#include "ByteNames.h"
 #include "app/Reveal.h"
+#include "support/LegacyDoc.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace Reveal = qmk::Reveal;
+using namespace qmk::test;
 
 namespace {
 
@@ -49,13 +55,26 @@ QString writeRecorder(const QString& dir, const QString& name) {
     return path;
 }
 
-QStringList recordedArguments(const QString& program) {
+QByteArrayList recordedBytes(const QString& program) {
     QFile f(program + ".args");
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringList args = QString::fromUtf8(f.readAll()).split(QChar(u'\0'));
+    QByteArrayList args = f.readAll().split('\0');
     args.removeLast(); // after the last NUL
     return args;
+}
+
+QStringList recordedArguments(const QString& program) {
+    QStringList args;
+    for (const QByteArray& a : recordedBytes(program))
+        args << QString::fromUtf8(a);
+    return args;
+}
+
+// The path a file:// URI names, as bytes.
+QByteArray bytesOfUri(const QString& uri) {
+    return uri.startsWith("file://") ? QByteArray::fromPercentEncoding(uri.mid(7).toLatin1())
+                                     : QByteArray();
 }
 
 } // namespace
@@ -211,7 +230,8 @@ class TestReveal : public QObject {
             const QString path = document(name);
             int shown = -1;
             Reveal::showOnBus(
-                path, QDBusConnection::sessionBus(), [&](bool ok) { shown = ok; }, opener_);
+                QFile::encodeName(path), QDBusConnection::sessionBus(),
+                [&](bool ok) { shown = ok; }, QFile::encodeName(opener_));
             QTRY_COMPARE_WITH_TIMEOUT(shown, 1, 20000);
             QCOMPARE(fake.received.size(), 1);
             const QStringList uris = fake.received.takeFirst();
@@ -219,15 +239,16 @@ class TestReveal : public QObject {
             QVERIFY2(uris[0].startsWith("file:///"), qPrintable(uris[0]));
             QCOMPARE(QUrl(uris[0]).toLocalFile(), path);
         }
-        QCOMPARE(
-            Reveal::fileUri("/tmp/x/Le \"grand\" livre d'Anne\\$(touch pwned).qmkp"),
-            QString("file:///tmp/x/Le%20%22grand%22%20livre%20d'Anne%5C$(touch%20pwned).qmkp"));
+        QCOMPARE(Reveal::fileUri("/tmp/x/Le \"grand\" livre d'Anne\\$(touch pwned).qmkp"),
+                 QString("file:///tmp/x/"
+                         "Le%20%22grand%22%20livre%20d%27Anne%5C%24%28touch%20pwned%29.qmkp"));
 
         // The entry point takes the same road on this platform.
         const QString last = document("Société Dupont.qmkp");
-        Reveal::revealDocument(last);
+        Reveal::revealDocument(QFile::encodeName(last));
         QTRY_COMPARE_WITH_TIMEOUT(fake.received.size(), 1, 20000);
-        QCOMPARE(fake.received[0], QStringList({Reveal::fileUri(last)}));
+        QCOMPARE(fake.received[0].size(), 1);
+        QCOMPARE(bytesOfUri(fake.received[0][0]), QFile::encodeName(last));
 
         QVERIFY(!QFile::exists(opener_ + ".args")); // the file manager answered
         QVERIFY(!pwned());
@@ -260,7 +281,8 @@ class TestReveal : public QObject {
         const QString path = document("L'exercice $(touch pwned).qmkp");
         int shown = -1;
         Reveal::showOnBus(
-            path, bus, [&](bool ok) { shown = ok; }, opener_, 500);
+            QFile::encodeName(path), bus, [&](bool ok) { shown = ok; }, QFile::encodeName(opener_),
+            500);
         QTRY_COMPARE_WITH_TIMEOUT(shown, 0, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener_ + ".args"), 20000);
         QCOMPARE(recordedArguments(opener_), QStringList({dir_.path()}));
@@ -269,6 +291,84 @@ class TestReveal : public QObject {
         if (mode >= 0)
             fm.unregisterService("org.freedesktop.FileManager1");
         QDBusConnection::disconnectFromBus("fake-fm");
+    }
+
+    // The program converts a document in a folder named with Latin-1 bytes, beside
+    // a folder named with their lossy reading that holds a document of the same
+    // name: at the end of the batch the file manager is shown the document written,
+    // or its folder is opened, and never the other.
+    void revealNamesTheDocumentWritten_data() {
+        QTest::addColumn<bool>("fileManager");
+        QTest::newRow("file manager on the bus") << true;
+        QTest::newRow("no file manager: the folder opens") << false;
+    }
+    void revealNamesTheDocumentWritten() {
+        QFETCH(bool, fileManager);
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QByteArray root = QFile::encodeName(base.path());
+        const QByteArray latin = root + "/Compta \xE9t\xE9";                 // as on an old volume
+        const QByteArray lossy = root + "/Compta \xEF\xBF\xBDt\xEF\xBF\xBD"; // its reading as UTF-8
+        for (const QByteArray& d : {latin, lossy, root + "/home", root + "/bin"})
+            QVERIFY(::mkdir(d.constData(), 0700) == 0);
+        const QByteArray runtime = root + "/runtime";
+        QVERIFY(::mkdir(runtime.constData(), 0700) == 0);
+        Doc32 doc;
+        doc.titre("Ancien dossier").maxEcrCount(0).printTitle("Bilan");
+        QVERIFY(writeBytesFile(latin + "/Livre.qmk3", doc.bytes()));
+        QVERIFY(writeBytesFile(lossy + "/Livre.qmkp", "decoy"));
+        const QString opener = writeRecorder(base.path() + "/bin", "xdg-open");
+        QVERIFY(!opener.isEmpty());
+
+        FakeFileManager fake;
+        QDBusConnection fm = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-fm");
+        if (fileManager) {
+            QVERIFY(fm.registerObject("/org/freedesktop/FileManager1", &fake,
+                                      QDBusConnection::ExportAllSlots));
+            QVERIFY(fm.registerService("org.freedesktop.FileManager1"));
+        }
+        auto cleanup = qScopeGuard([&] {
+            if (fileManager)
+                fm.unregisterService("org.freedesktop.FileManager1");
+            QDBusConnection::disconnectFromBus("fake-fm");
+            removeAll(latin);
+            removeAll(lossy);
+        });
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", base.path() + "/home");
+        env.insert("XDG_RUNTIME_DIR", QFile::decodeName(runtime));
+        env.remove("XDG_CACHE_HOME");
+        env.insert("PATH", base.path() + "/bin:" + env.value("PATH"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        // The folder's name as bytes, through the shell that the program replaces.
+        program.start("/bin/sh",
+                      {"-c", "cd " + shellWord(latin) + " && exec \"$0\" Livre.qmk3", QMK_PROGRAM});
+        QVERIFY(program.waitForStarted(20000));
+        auto quit = qScopeGuard([&] {
+            program.terminate();
+            program.waitForFinished(20000);
+        });
+
+        if (fileManager) {
+            QTRY_COMPARE_WITH_TIMEOUT(fake.received.size(), 1, 60000);
+            QCOMPARE(fake.received[0].size(), 1);
+            const QString uri = fake.received[0][0];
+            QVERIFY2(uri.startsWith("file:///"), qPrintable(uri));
+            QCOMPARE(bytesOfUri(uri), latin + "/Livre.qmkp");
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener + ".args"), 60000);
+            QCOMPARE(recordedBytes(opener), QByteArrayList({latin}));
+        }
+        QVERIFY(existsAsBytes(latin + "/Livre.qmkp"));
+        quit.dismiss();
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
     }
 };
 

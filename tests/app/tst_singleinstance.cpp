@@ -18,20 +18,32 @@ using namespace qmk::test;
 
 namespace {
 
-// The request as a launch sends it: "QMK2", the count, then each name with its
-// length, all counts big-endian.
+// A part of a request as a launch sends it: "QMK2" for the last part ("QMK+"
+// when more follow), the count, then each name with its length, all counts
+// big-endian.
 QByteArray be32(quint32 v) {
     const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
     return QByteArray(b, 4);
 }
-QByteArray request(const QByteArrayList& names, quint32 count) {
-    QByteArray b = "QMK2" + be32(count);
+QByteArray request(const QByteArrayList& names, quint32 count, const char* mark = "QMK2") {
+    QByteArray b = mark + be32(count);
     for (const QByteArray& n : names)
         b += be32(quint32(n.size())) + n;
     return b;
 }
 QByteArray request(const QByteArrayList& names) {
     return request(names, quint32(names.size()));
+}
+QByteArray morePart(const QByteArrayList& names) {
+    return request(names, quint32(names.size()), "QMK+");
+}
+QByteArrayList numberedNames(int count, int bytes = 0) {
+    QByteArrayList names;
+    for (int i = 0; i < count; ++i) {
+        QByteArray n = "/srv/" + QByteArray::number(i) + ".qmk3";
+        names << (bytes > n.size() ? n + QByteArray(bytes - n.size(), 'a') : n);
+    }
+    return names;
 }
 
 QByteArrayList filesOf(const QSignalSpy& spy, int i) {
@@ -257,24 +269,37 @@ class TestSingleInstance : public QObject {
         QCOMPARE(filesOf(opened, 2), QByteArrayList());
     }
 
-    // The most a request may hold is taken; a launch with more does not hand over.
+    // A launch hands over any number of names, in as many parts as they need, and
+    // in order; only a name beyond the byte limit keeps it from handing over.
+    void requestsAtTheirBounds_data() {
+        const int most = int(SingleInstance::kMaxNames),
+                  longest = int(SingleInstance::kMaxNameBytes);
+        QTest::addColumn<QByteArrayList>("names");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("as many names as one part holds") << numberedNames(most) << true;
+        QTest::newRow("one name more than one part holds") << numberedNames(most + 1) << true;
+        QTest::newRow("names for several parts") << numberedNames(3 * most + 5) << true;
+        QTest::newRow("more bytes than one part holds") << numberedNames(2000, 4000) << true;
+        QTest::newRow("a name of exactly the byte limit")
+            << QByteArrayList{"/srv/a", "/" + QByteArray(longest - 1, 'n'), "/srv/b"} << true;
+        QTest::newRow("a name one byte beyond the limit")
+            << QByteArrayList{"/srv/a", "/" + QByteArray(longest, 'n')} << false;
+    }
     void requestsAtTheirBounds() {
+        QFETCH(QByteArrayList, names);
+        QFETCH(bool, taken);
         SingleInstance running(name_);
         QVERIFY(running.listen());
         QSignalSpy opened(&running, &SingleInstance::filesOpened);
-        QByteArrayList most;
-        for (quint32 i = 0; i < SingleInstance::kMaxNames; ++i)
-            most << "/srv/" + QByteArray::number(i) + ".qmk3";
-        auto a = launch(name_, most);
+        auto a = launch(name_, names);
         QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
-        QVERIFY(a.get());
-        QCOMPARE(opened.size(), 1);
-        QCOMPARE(filesOf(opened, 0), most);
-
-        auto b = launch(name_, most + QByteArrayList{"/srv/one-too-many.qmk3"});
-        QTRY_VERIFY_WITH_TIMEOUT(finished(b), 20000);
-        QVERIFY(!b.get());
-        QCOMPARE(opened.size(), 1);
+        QCOMPARE(a.get(), taken);
+        if (taken) {
+            QCOMPARE(opened.size(), 1);
+            QCOMPARE(filesOf(opened, 0), names);
+        } else {
+            QCOMPARE(opened.size(), 0);
+        }
     }
 
     void aStaleSocketIsReplaced() {
@@ -329,6 +354,11 @@ class TestSingleInstance : public QObject {
         QTest::newRow("more bytes in all than the bound") << request(huge);
         QTest::newRow("a relative name") << request({"compta.qmkx"});
         QTest::newRow("a zero byte in a name") << request({QByteArray("/a\0b", 4)});
+        QTest::newRow("a part with more to come, then nothing") << morePart({"/a", "/b"});
+        QTest::newRow("a bad part after a good one") << morePart({"/a"}) + request({"compta.qmkx"});
+        QTest::newRow("a later part beyond the bound in bytes") << morePart({"/a"}) + request(huge);
+        QTest::newRow("something after the last part")
+            << morePart({"/a"}) + request({"/b"}) + morePart({"/c"});
     }
     void malformedRequestsAreDropped() {
         QFETCH(QByteArray, bytes);
