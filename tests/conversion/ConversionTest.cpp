@@ -11,11 +11,19 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstddef>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 
 namespace qmk {
 namespace {
@@ -274,6 +282,81 @@ TEST_F(ConversionTest, TheLargestJournalIsWrittenWhole) {
                                                   "Cl\xF4ture");
     EXPECT_EQ(beAt(out, entryAt(kLast) + 92, 8), 9u);
 }
+
+#ifdef __linux__
+// Counts the sched_yield system calls of the thread that constructs it, and of
+// no other: a filter of that thread turns each into a signal, whose handler
+// counts. The filter stays with the thread, so it is made on one that ends.
+class SchedYieldCounter {
+  public:
+    SchedYieldCounter() {
+        struct sigaction sa = {};
+        sa.sa_sigaction = [](int, siginfo_t* si, void*) {
+            if (si->si_syscall == __NR_sched_yield)
+                calls_.fetch_add(1);
+        };
+        sa.sa_flags = SA_SIGINFO;
+        if (::sigaction(SIGSYS, &sa, &previous_) != 0)
+            return;
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_sched_yield, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog prog = {static_cast<unsigned short>(std::size(filter)), filter};
+        installed_ = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                     ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &prog) == 0;
+    }
+    ~SchedYieldCounter() { ::sigaction(SIGSYS, &previous_, nullptr); }
+    bool installed() const { return installed_; }
+    long long calls() const { return calls_.load(); }
+
+  private:
+    static inline std::atomic<long long> calls_{0};
+    struct sigaction previous_ = {};
+    bool installed_ = false;
+};
+
+// The real worker on the largest document: it looks for a stop at the end of
+// every record, but a system call there would be one per record, over a hundred
+// thousand for this document, and tens of milliseconds out of its pace.
+TEST_F(ConversionTest, TheRealWorkerGivesWayWithoutASystemCallPerRecord) {
+    source("grand.qmkx", PlusXDoc().maxEcrCount(0x7FFF).bytes());
+    // The real give-way; the pauses are skipped, as they are not what is counted.
+    struct Counting : RealPacer {
+        long long yields = 0;
+        void Sleep(int) override {}
+        void Yield() override {
+            ++yields;
+            RealPacer::Yield();
+        }
+    } real;
+    bool installed = false;
+    long long calls = -1;
+    std::thread worker([&] {
+        ScopedPacer use(real);
+        SchedYieldCounter counter;
+        installed = counter.installed();
+        if (!installed)
+            return;
+        convertThread_Run(h, {}, conversion, faulty);
+        calls = counter.calls();
+    });
+    worker.join();
+    if (!installed)
+        GTEST_SKIP() << "no system call filter on this machine";
+    ASSERT_EQ(h.errorMsg(), "");
+    ASSERT_GT(real.yields, 100000) << "a give-way at the end of every record";
+    EXPECT_LE(calls, real.yields / 1000) << "of " << real.yields << " give-ways";
+
+    // A stop is still seen at the next give-way.
+    real.Stop();
+    ScopedPacer use(real);
+    EXPECT_THROW(YieldNow(), ConversionCancelled);
+}
+
+#endif
 
 // Every file is converted as if it were the first of the run.
 TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
