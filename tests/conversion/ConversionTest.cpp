@@ -6,6 +6,7 @@
 #include "platform/MemoryFileSystem.h"
 #include "support/FaultyFileSystem.h"
 #include "support/LegacyDoc.h"
+#include "support/OtherUser.h"
 #include "writer/WriterSupport.h"
 
 #include <atomic>
@@ -14,8 +15,10 @@
 #include <csignal>
 #include <cstddef>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #ifdef __linux__
@@ -356,6 +359,74 @@ TEST_F(ConversionTest, TheRealWorkerGivesWayWithoutASystemCallPerRecord) {
     EXPECT_THROW(YieldNow(), ConversionCancelled);
 }
 
+// A drop box: a folder its user may write in but not list (mode 0300). Its user
+// converts a document there, in a process of its own, on both roads of
+// publishing: the document is there, whole, and nothing else is.
+TEST_F(ConversionTest, AFolderOneMayWriteInButNotListGetsItsDocument) {
+    const auto who = test::OtherUser::nobody();
+    if (!who)
+        GTEST_SKIP() << "needs root, to convert as another user";
+    PlusXDoc doc;
+    doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
+    source("ledger.qmkx", doc.bytes());
+    run();
+    ASSERT_EQ(h.errorMsg(), "");
+    const std::string want = read("ledger.qmkp");
+    // The other user may pass through the scratch folder to the drop box.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "hidden temporary" : "unnamed file");
+        const auto box = dir.path() / (fallback ? "drop box, fallback" : "drop box");
+        std::filesystem::create_directory(box);
+        const auto src = box / "ledger.qmkx";
+        std::ofstream(src, std::ios::binary) << doc.bytes();
+        ASSERT_EQ(::chown(src.c_str(), who->uid, who->gid), 0);
+        ASSERT_EQ(::chmod(src.c_str(), 0600), 0);
+        ASSERT_EQ(::chown(box.c_str(), who->uid, who->gid), 0);
+        ASSERT_EQ(::chmod(box.c_str(), 0300), 0);
+        faulty.setHook(fallback ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
+                                : test::FsHook());
+
+        int report[2];
+        ASSERT_EQ(::pipe(report), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(report[0]);
+            std::string said = "could not become the other user";
+            if (who->become()) {
+                InstantPacer instant;
+                ScopedPacer use(instant);
+                ConversionHandoff other;
+                other.setFileToConvert(FolderItem(src));
+                convertThread_Run(other, {}, conversion, faulty);
+                said = "done " + other.errorMsg();
+            }
+            [[maybe_unused]] auto w = ::write(report[1], said.data(), said.size());
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        ASSERT_GT(pid, 0);
+        std::string said;
+        char buf[512];
+        for (ssize_t n; (n = ::read(report[0], buf, sizeof buf)) > 0;)
+            said.append(buf, size_t(n));
+        ::close(report[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        faulty.setHook({});
+
+        EXPECT_EQ(said, "done ");
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(box))
+            got.insert(e.path().filename().string());
+        EXPECT_EQ(got, (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_TRUE(test::TempDir::read(box / "ledger.qmkp") == want);
+        struct stat st;
+        ASSERT_EQ(::stat((box / "ledger.qmkp").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, who->uid) << "the document is its user's";
+    }
+}
 #endif
 
 // Every file is converted as if it were the first of the run.
