@@ -504,15 +504,18 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
 }
 
-enum class Names_ { Source, Document, Temporary };
+// The message names the source, the document, the document under the name it
+// took after another program took the first one, or the hidden temporary.
+enum class Names_ { Source, Document, PassedOver, Temporary };
 
 struct Fault {
     const char* label;
     test::FsOp op;
-    int nth;       // fail the nth call of this operation…
-    bool onSource; // …on the source, or on the output
-    bool fallback; // on a file system without unnamed files or no-replace renames
-    Names_ named;  // the file the message names
+    int nth;                // fail the nth call of this operation…
+    bool onSource;          // …on the source, or on the output
+    bool fallback;          // on a file system without unnamed files or no-replace renames
+    Names_ named;           // the file the message names
+    bool nameTaken = false; // another program takes ledger.qmkp as the document is named
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -530,7 +533,12 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
     doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
     const auto src = source("ledger.qmkx", doc.bytes());
     int calls = 0;
+    const auto firstName = dir.path() / "ledger.qmkp";
     faulty.setHook([&](test::FsOp op, const std::string& what) {
+        const bool naming = op == test::FsOp::LinkUnnamed || op == test::FsOp::RenameNoReplace ||
+                            op == test::FsOp::Link;
+        if (f.nameTaken && naming && what == "ledger.qmkp" && !std::filesystem::exists(firstName))
+            dir.write("ledger.qmkp", "someone else's");
         if (f.fallback)
             if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
                 return e;
@@ -554,12 +562,23 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
             << msg;
         EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
         break;
+    case Names_::PassedOver:
+        EXPECT_NE(msg.find("« " + (dir.path() / "ledger_1.qmkp").string() + " »"),
+                  std::string::npos)
+            << msg;
+        EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
+        break;
     case Names_::Temporary:
         EXPECT_NE(msg.find("« " + (dir.path() / ".qmkp-").string()), std::string::npos) << msg;
         break;
     }
     EXPECT_TRUE(h.converted.load());
-    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    if (f.nameTaken) {
+        EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_EQ(read("ledger.qmkp"), "someone else's");
+    } else {
+        EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    }
     EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
     EXPECT_FALSE(h.newFile());
 }
@@ -581,12 +600,18 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"Sync", FsOp::Sync, 1, false, false, Names_::Document},
         Fault{"Naming", FsOp::LinkUnnamed, 1, false, false, Names_::Document},
         Fault{"Close", FsOp::Close, 1, false, false, Names_::Document},
+        Fault{"NamingAfterPassingOver", FsOp::LinkUnnamed, 2, false, false, Names_::PassedOver,
+              true},
+        Fault{"CloseAfterPassingOver", FsOp::Close, 1, false, false, Names_::PassedOver, true},
         Fault{"FallbackCreate", FsOp::CreateNew, 1, false, true, Names_::Document},
         Fault{"FallbackWrite", FsOp::Write, 500, false, true, Names_::Document},
         Fault{"FallbackSync", FsOp::Sync, 1, false, true, Names_::Document},
         Fault{"FallbackLink", FsOp::Link, 1, false, true, Names_::Document},
         Fault{"FallbackRemoveTemporary", FsOp::Unlink, 1, false, true, Names_::Temporary},
-        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document}),
+        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document},
+        Fault{"FallbackLinkAfterPassingOver", FsOp::Link, 2, false, true, Names_::PassedOver, true},
+        Fault{"FallbackCloseAfterPassingOver", FsOp::Close, 1, false, true, Names_::PassedOver,
+              true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The fuzz target converts in memory: what it finds must hold on the disk, so
