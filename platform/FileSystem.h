@@ -87,7 +87,8 @@ class Folder {
     // A second name for a file; never replaces (EEXIST).
     virtual int link(const std::string& from, const std::string& to) = 0;
     virtual int unlink(const std::string& name) = 0;
-    // Puts the folder's names on the disk.
+    // Puts the folder's names on the disk. A folder that may be written in but
+    // not read can refuse (EACCES): its names then reach the disk in their time.
     virtual int sync() = 0;
     // The descriptor through which a forced exit can remove a name in this
     // folder, or -1 where there is none (a file system in memory).

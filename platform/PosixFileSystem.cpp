@@ -227,7 +227,19 @@ class PosixFolder : public Folder {
     }
 
     int sync() override {
-        return ::fsync(fd_) == 0 ? 0 : errno;
+        if (::fsync(fd_) == 0)
+            return 0;
+        if (errno != EBADF)
+            return errno;
+        // A descriptor that only locates the folder cannot be synced: a readable
+        // one can, where the folder may be read. In a folder one may only write
+        // in, the names go to the disk in the file system's own time.
+        const int readable = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (readable < 0)
+            return errno;
+        const int e = ::fsync(readable) == 0 ? 0 : errno;
+        ::close(readable);
+        return e;
     }
 
     int nativeHandle() const override {
@@ -259,7 +271,13 @@ class PosixFileSystem : public FileSystem {
     }
 
     int openFolder(const std::filesystem::path& p, std::unique_ptr<Folder>& out) override {
+        // The folder is only a place to resolve names in: it need not be
+        // readable, as a drop box one may write in but not list is not.
+#ifdef O_PATH
+        const int fd = ::open(p.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
         const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
         if (fd < 0)
             return errno;
         out = std::make_unique<PosixFolder>(fd);

@@ -3,7 +3,6 @@
 #include "platform/Errors.h"
 
 #include <chrono>
-#include <thread>
 
 namespace qmk {
 
@@ -24,10 +23,12 @@ void RealPacer::Sleep(int ms) {
         throw ConversionCancelled();
 }
 
+// The worker is a preemptive thread: the interface runs beside it without being
+// let in, so a give-way is only the point where a stop is seen. A system call
+// here would cost a large document tens of milliseconds for nothing.
 void RealPacer::Yield() {
     if (stopped_.load())
         throw ConversionCancelled();
-    std::this_thread::yield();
 }
 
 void RealPacer::Stop() {

@@ -62,7 +62,7 @@ class ScopedPacer {
 
 // The worker pauses itself for ms milliseconds.
 void Pause(int ms);
-// The worker gives way to other threads (end of a loop pass).
+// The worker gives way (end of a loop pass): where a stop is seen.
 void YieldNow();
 
 } // namespace qmk

@@ -1,52 +1,28 @@
-// Processes of another user (nobody) for the tests that run as root: a listener on
-// a local socket that records how many bytes reach it and answers as a running
-// program would, and a client that sends bytes and reports the answer.
+// Processes of another user (nobody, see support/OtherUser.h) for the tests that
+// run as root: a listener on a local socket that records how many bytes reach it
+// and answers as a running program would, and a client that sends bytes and
+// reports the answer.
 //
 // Each is a forked child that makes only system calls until it ends, so forking
 // from a test with threads is safe.
 #pragma once
+
+#include "support/OtherUser.h"
 
 #include <QByteArray>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <grp.h>
 #include <optional>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace qmk::test {
-
-struct OtherUser {
-    uid_t uid;
-    gid_t gid;
-
-    // Nobody, where this test may become it (it runs as root).
-    static std::optional<OtherUser> nobody() {
-        if (::geteuid() != 0)
-            return std::nullopt;
-        const passwd* pw = ::getpwnam("nobody");
-        if (!pw || pw->pw_uid == 0)
-            return std::nullopt;
-        const group* gr = ::getgrnam("nogroup");
-        return OtherUser{pw->pw_uid, gr ? gr->gr_gid : pw->pw_gid};
-    }
-
-    // In the forked child: becomes this user for good. Raw calls, as they touch
-    // only the calling thread, which is the child's only one.
-    bool become() const {
-        return ::syscall(SYS_setgroups, 0, nullptr) == 0 &&
-               ::syscall(SYS_setresgid, gid, gid, gid) == 0 &&
-               ::syscall(SYS_setresuid, uid, uid, uid) == 0;
-    }
-};
 
 inline bool fillAddress(sockaddr_un& addr, const QByteArray& path) {
     addr = {};

@@ -6,18 +6,29 @@
 #include "platform/MemoryFileSystem.h"
 #include "support/FaultyFileSystem.h"
 #include "support/LegacyDoc.h"
+#include "support/OtherUser.h"
 #include "writer/WriterSupport.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <csignal>
+#include <cstddef>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 
 namespace qmk {
 namespace {
@@ -277,6 +288,149 @@ TEST_F(ConversionTest, TheLargestJournalIsWrittenWhole) {
     EXPECT_EQ(beAt(out, entryAt(kLast) + 92, 8), 9u);
 }
 
+#ifdef __linux__
+// Counts the sched_yield system calls of the thread that constructs it, and of
+// no other: a filter of that thread turns each into a signal, whose handler
+// counts. The filter stays with the thread, so it is made on one that ends.
+class SchedYieldCounter {
+  public:
+    SchedYieldCounter() {
+        struct sigaction sa = {};
+        sa.sa_sigaction = [](int, siginfo_t* si, void*) {
+            if (si->si_syscall == __NR_sched_yield)
+                calls_.fetch_add(1);
+        };
+        sa.sa_flags = SA_SIGINFO;
+        if (::sigaction(SIGSYS, &sa, &previous_) != 0)
+            return;
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_sched_yield, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog prog = {static_cast<unsigned short>(std::size(filter)), filter};
+        installed_ = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+                     ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &prog) == 0;
+    }
+    ~SchedYieldCounter() { ::sigaction(SIGSYS, &previous_, nullptr); }
+    bool installed() const { return installed_; }
+    long long calls() const { return calls_.load(); }
+
+  private:
+    static inline std::atomic<long long> calls_{0};
+    struct sigaction previous_ = {};
+    bool installed_ = false;
+};
+
+// The real worker on the largest document: it looks for a stop at the end of
+// every record, but a system call there would be one per record, over a hundred
+// thousand for this document, and tens of milliseconds out of its pace.
+TEST_F(ConversionTest, TheRealWorkerGivesWayWithoutASystemCallPerRecord) {
+    source("grand.qmkx", PlusXDoc().maxEcrCount(0x7FFF).bytes());
+    // The real give-way; the pauses are skipped, as they are not what is counted.
+    struct Counting : RealPacer {
+        long long yields = 0;
+        void Sleep(int) override {}
+        void Yield() override {
+            ++yields;
+            RealPacer::Yield();
+        }
+    } real;
+    bool installed = false;
+    long long calls = -1;
+    std::thread worker([&] {
+        ScopedPacer use(real);
+        SchedYieldCounter counter;
+        installed = counter.installed();
+        if (!installed)
+            return;
+        convertThread_Run(h, {}, conversion, faulty);
+        calls = counter.calls();
+    });
+    worker.join();
+    if (!installed)
+        GTEST_SKIP() << "no system call filter on this machine";
+    ASSERT_EQ(h.errorMsg(), "");
+    ASSERT_GT(real.yields, 100000) << "a give-way at the end of every record";
+    EXPECT_LE(calls, real.yields / 1000) << "of " << real.yields << " give-ways";
+
+    // A stop is still seen at the next give-way.
+    real.Stop();
+    ScopedPacer use(real);
+    EXPECT_THROW(YieldNow(), ConversionCancelled);
+}
+
+// A drop box: a folder its user may write in but not list (mode 0300). Its user
+// converts a document there, in a process of its own, on both roads of
+// publishing: the document is there, whole, and nothing else is.
+TEST_F(ConversionTest, AFolderOneMayWriteInButNotListGetsItsDocument) {
+    const auto who = test::OtherUser::nobody();
+    if (!who)
+        GTEST_SKIP() << "needs root, to convert as another user";
+    PlusXDoc doc;
+    doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
+    source("ledger.qmkx", doc.bytes());
+    run();
+    ASSERT_EQ(h.errorMsg(), "");
+    const std::string want = read("ledger.qmkp");
+    // The other user may pass through the scratch folder to the drop box.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "hidden temporary" : "unnamed file");
+        const auto box = dir.path() / (fallback ? "drop box, fallback" : "drop box");
+        std::filesystem::create_directory(box);
+        const auto src = box / "ledger.qmkx";
+        std::ofstream(src, std::ios::binary) << doc.bytes();
+        ASSERT_EQ(::chown(src.c_str(), who->uid, who->gid), 0);
+        ASSERT_EQ(::chmod(src.c_str(), 0600), 0);
+        ASSERT_EQ(::chown(box.c_str(), who->uid, who->gid), 0);
+        ASSERT_EQ(::chmod(box.c_str(), 0300), 0);
+        faulty.setHook(fallback ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
+                                : test::FsHook());
+
+        int report[2];
+        ASSERT_EQ(::pipe(report), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(report[0]);
+            std::string said = "could not become the other user";
+            if (who->become()) {
+                InstantPacer instant;
+                ScopedPacer use(instant);
+                ConversionHandoff other;
+                other.setFileToConvert(FolderItem(src));
+                convertThread_Run(other, {}, conversion, faulty);
+                said = "done " + other.errorMsg();
+            }
+            [[maybe_unused]] auto w = ::write(report[1], said.data(), said.size());
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        ASSERT_GT(pid, 0);
+        std::string said;
+        char buf[512];
+        for (ssize_t n; (n = ::read(report[0], buf, sizeof buf)) > 0;)
+            said.append(buf, size_t(n));
+        ::close(report[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        faulty.setHook({});
+
+        EXPECT_EQ(said, "done ");
+        Names got;
+        for (const auto& e : std::filesystem::directory_iterator(box))
+            got.insert(e.path().filename().string());
+        EXPECT_EQ(got, (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_TRUE(test::TempDir::read(box / "ledger.qmkp") == want);
+        struct stat st;
+        ASSERT_EQ(::stat((box / "ledger.qmkp").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, who->uid) << "the document is its user's";
+    }
+}
+#endif
+
 // Every file is converted as if it were the first of the run.
 TEST_F(ConversionTest, AFileAfterAPlusXFileCarriesNoneOfItsData) {
     PlusXDoc rich;
@@ -457,14 +611,18 @@ TEST_F(ConversionTest, ATruncatedDocumentFailsWithItsLengthAndNothingIsWritten) 
 }
 
 enum class Names_ { Source, Document, Temporary };
+// The message names the source, the document, the document under the name it
+// took after another program took the first one, or the hidden temporary.
+enum class Names_ { Source, Document, PassedOver, Temporary };
 
 struct Fault {
     const char* label;
     test::FsOp op;
-    int nth;       // fail the nth call of this operation…
-    bool onSource; // …on the source, or on the output
-    bool fallback; // on a file system without unnamed files or no-replace renames
-    Names_ named;  // the file the message names
+    int nth;                // fail the nth call of this operation…
+    bool onSource;          // …on the source, or on the output
+    bool fallback;          // on a file system without unnamed files or no-replace renames
+    Names_ named;           // the file the message names
+    bool nameTaken = false; // another program takes ledger.qmkp as the document is named
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -482,7 +640,12 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
     doc.maxEcrCount(3).account(1, {.recNo = 1, .name = "Banque"});
     const auto src = source("ledger.qmkx", doc.bytes());
     int calls = 0;
+    const auto firstName = dir.path() / "ledger.qmkp";
     faulty.setHook([&](test::FsOp op, const std::string& what) {
+        const bool naming = op == test::FsOp::LinkUnnamed || op == test::FsOp::RenameNoReplace ||
+                            op == test::FsOp::Link;
+        if (f.nameTaken && naming && what == "ledger.qmkp" && !std::filesystem::exists(firstName))
+            dir.write("ledger.qmkp", "someone else's");
         if (f.fallback)
             if (int e = test::withoutUnnamedFilesOrNoReplaceRename(op, what))
                 return e;
@@ -506,12 +669,23 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
             << msg;
         EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
         break;
+    case Names_::PassedOver:
+        EXPECT_NE(msg.find("« " + (dir.path() / "ledger_1.qmkp").string() + " »"),
+                  std::string::npos)
+            << msg;
+        EXPECT_EQ(msg.find(".tmp"), std::string::npos) << msg;
+        break;
     case Names_::Temporary:
         EXPECT_NE(msg.find("« " + (dir.path() / ".qmkp-").string()), std::string::npos) << msg;
         break;
     }
     EXPECT_TRUE(h.converted.load());
-    EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    if (f.nameTaken) {
+        EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
+        EXPECT_EQ(read("ledger.qmkp"), "someone else's");
+    } else {
+        EXPECT_EQ(names(), Names{"ledger.qmkx"});
+    }
     EXPECT_EQ(read("ledger.qmkx"), doc.bytes());
     EXPECT_FALSE(h.newFile());
 }
@@ -533,12 +707,18 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"Sync", FsOp::Sync, 1, false, false, Names_::Document},
         Fault{"Naming", FsOp::LinkUnnamed, 1, false, false, Names_::Document},
         Fault{"Close", FsOp::Close, 1, false, false, Names_::Document},
+        Fault{"NamingAfterPassingOver", FsOp::LinkUnnamed, 2, false, false, Names_::PassedOver,
+              true},
+        Fault{"CloseAfterPassingOver", FsOp::Close, 1, false, false, Names_::PassedOver, true},
         Fault{"FallbackCreate", FsOp::CreateNew, 1, false, true, Names_::Document},
         Fault{"FallbackWrite", FsOp::Write, 500, false, true, Names_::Document},
         Fault{"FallbackSync", FsOp::Sync, 1, false, true, Names_::Document},
         Fault{"FallbackLink", FsOp::Link, 1, false, true, Names_::Document},
         Fault{"FallbackRemoveTemporary", FsOp::Unlink, 1, false, true, Names_::Temporary},
-        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document}),
+        Fault{"FallbackClose", FsOp::Close, 1, false, true, Names_::Document},
+        Fault{"FallbackLinkAfterPassingOver", FsOp::Link, 2, false, true, Names_::PassedOver, true},
+        Fault{"FallbackCloseAfterPassingOver", FsOp::Close, 1, false, true, Names_::PassedOver,
+              true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The fuzz target converts in memory: what it finds must hold on the disk, so

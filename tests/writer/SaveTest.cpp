@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -138,11 +139,13 @@ TEST_F(SaveTest, ANameTakenAfterTheChoiceIsPassedOver) {
     EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp", "ledger_1.qmkp"}));
 }
 
-// Where the file system has no unnamed files, a hidden temporary file is
-// written and renamed (or, without the no-replace rename, linked and removed):
-// the same document under the same free name, and nothing else left behind,
-// also when another program takes the name meanwhile.
-TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
+// Where the file system has no unnamed files (EOPNOTSUPP, or EISDIR from a
+// kernel older than them), a hidden temporary file is written and renamed (or,
+// without the no-replace rename, linked and removed): the same document under
+// the same free name, and nothing else left behind, also when another program
+// takes the name meanwhile. On every road the folder is synced once the
+// document has its name, so that the name itself reaches the disk.
+TEST_F(SaveTest, EveryRoadPublishesTheSameDocumentAndThenSyncsTheFolder) {
     QMK_REQUIRE_CODES(dir.path());
     auto plain = document(source("plain.qmkx", "legacy bytes"));
     save(*plain, h);
@@ -150,14 +153,19 @@ TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
 
     struct Case {
         const char* label;
+        int unnamed; // what the unnamed file gives: 0, or the errno refusing it
         bool rename; // the no-replace rename works
         bool intruder;
         const char* name;
     };
-    for (const Case& c : {Case{"rename", true, false, "ledger.qmkp"},
-                          Case{"rename, name taken", true, true, "ledger_1.qmkp"},
-                          Case{"link", false, false, "ledger.qmkp"},
-                          Case{"link, name taken", false, true, "ledger_1.qmkp"}}) {
+    for (const Case& c : {Case{"unnamed", 0, true, false, "ledger.qmkp"},
+                          Case{"unnamed, name taken", 0, true, true, "ledger_1.qmkp"},
+                          Case{"rename", EOPNOTSUPP, true, false, "ledger.qmkp"},
+                          Case{"rename, name taken", EOPNOTSUPP, true, true, "ledger_1.qmkp"},
+                          Case{"rename, older kernel", EISDIR, true, false, "ledger.qmkp"},
+                          Case{"link", EOPNOTSUPP, false, false, "ledger.qmkp"},
+                          Case{"link, name taken", EOPNOTSUPP, false, true, "ledger_1.qmkp"},
+                          Case{"link, older kernel", EISDIR, false, false, "ledger.qmkp"}}) {
         SCOPED_TRACE(c.label);
         const auto folder = dir.path() / c.label;
         std::filesystem::create_directory(folder);
@@ -166,11 +174,13 @@ TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
         faulty.setHook([&](test::FsOp op, const std::string& name) {
             seen.push_back(test::opName(op));
             if (op == test::FsOp::CreateUnnamed)
-                return EOPNOTSUPP;
+                return c.unnamed;
             if (op == test::FsOp::RenameNoReplace && !c.rename)
                 return EINVAL;
-            if ((op == test::FsOp::RenameNoReplace || op == test::FsOp::Link) && c.intruder &&
-                name == "ledger.qmkp" && !std::filesystem::exists(folder / name))
+            const bool naming = op == test::FsOp::LinkUnnamed ||
+                                op == test::FsOp::RenameNoReplace || op == test::FsOp::Link;
+            if (naming && c.intruder && name == "ledger.qmkp" &&
+                !std::filesystem::exists(folder / name))
                 std::ofstream(folder / name) << "someone else's";
             return 0;
         });
@@ -191,8 +201,40 @@ TEST_F(SaveTest, TheFallbackRoadsPublishTheSameDocument) {
         if (c.intruder) {
             EXPECT_EQ(test::TempDir::read(folder / "ledger.qmkp"), "someone else's");
         }
-        const bool linked = std::count(seen.begin(), seen.end(), std::string("Link")) > 0;
-        EXPECT_EQ(linked, !c.rename) << "the road taken";
+        auto count = [&](const char* op) { return std::count(seen.begin(), seen.end(), op); };
+        const char* road = !c.unnamed ? "LinkUnnamed" : c.rename ? "RenameNoReplace" : "Link";
+        EXPECT_EQ(count(road), c.intruder ? 2 : 1) << "the road taken";
+        EXPECT_EQ(count("CreateNew"), c.unnamed ? 1 : 0);
+        // The last naming step (for the link, the temporary's removal), then the folder.
+        const auto named = std::find(seen.rbegin(), seen.rend(), c.rename ? road : "Unlink");
+        ASSERT_NE(named, seen.rend());
+        EXPECT_EQ(count("SyncFolder"), 1);
+        EXPECT_NE(std::find(seen.rbegin(), named, std::string("SyncFolder")), named)
+            << "the folder is synced after the document is named";
+    }
+}
+
+// A disk that keeps no type and creator codes refuses them, as ENOTSUP or, on
+// some file systems, EPERM: the document is written without codes, not failed.
+TEST_F(SaveTest, CodesTheDiskRefusesLeaveADocumentWithoutCodes) {
+    int n = 0;
+    for (int refusal : {ENOTSUP, EOPNOTSUPP, EPERM}) {
+        SCOPED_TRACE(std::strerror(refusal));
+        const auto folder = dir.path() / ("case" + std::to_string(n++));
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / "ledger.qmkx") << "legacy bytes";
+        faulty.setHook([&](test::FsOp op, const std::string&) {
+            return op == test::FsOp::WriteCodes ? refusal : 0;
+        });
+        auto d = document(FolderItem(folder / "ledger.qmkx"));
+        save(*d, h);
+        faulty.setHook({});
+
+        ASSERT_TRUE(h.newFile());
+        EXPECT_EQ(h.newFile()->path(), folder / "ledger.qmkp");
+        EXPECT_EQ(std::filesystem::file_size(folder / "ledger.qmkp"), test::pro::documentSize(1));
+        EXPECT_EQ(h.newFile()->MacType(), "");
+        EXPECT_EQ(h.newFile()->MacCreator(), "");
     }
 }
 
