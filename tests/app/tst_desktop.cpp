@@ -132,6 +132,47 @@ class DesktopTest : public QObject {
         QCOMPARE(probe.started(), QStringList({"Premier.qmk3", "Second.qmk3"}));
     }
 
+    // A batch that refuses a file opens both panels at once: the error panel against
+    // the main window's left edge, the queue panel against its right edge, both
+    // from the top of its content, neither over it. On a small screen (the run
+    // with QMK_SCREEN_SIZE=1024x768) the error panel reaches past the screen's
+    // left edge rather than being pulled over the main window.
+    void panelsBesideTheMainWindow() {
+        const QStringList files = makeFiles({"Notes.txt", "Un.qmk3", "Deux.qmk3"});
+        QVERIFY(writeFile(files[0], "Pas un document"));
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry() != w.geometry(), 10000); // framed
+        BatchProbe probe(w);
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> queue = w.queue.data();
+        QVERIFY(queue);
+        QTRY_VERIFY_WITH_TIMEOUT(w.errors, 20000);
+        QPointer<wErrors> errors = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(errors));
+
+        const QRect main = w.frameGeometry();
+        const QRect errorsAt(main.left() - wErrors::kWidth, contentOnScreen(w).top(),
+                             wErrors::kWidth, wErrors::kHeight);
+        QTRY_COMPARE_WITH_TIMEOUT(errors->frameGeometry(), errorsAt, 10000);
+        QRect seen;
+        QTRY_COMPARE_WITH_TIMEOUT(queue ? (seen = queue->frameGeometry()) : seen, panelPlace(w),
+                                  10000);
+        QCOMPARE(errors->frameGeometry().top(), seen.top());
+        QVERIFY(!errors->frameGeometry().intersects(main));
+        QVERIFY(!seen.intersects(main));
+        if (QGuiApplication::primaryScreen()->geometry() == QRect(0, 0, 1024, 768)) {
+            // The window centred on this screen: its frame's left edge at 317.
+            QCOMPARE(main.left(), 317);
+            QCOMPARE(errors->frameGeometry().left(), -105);
+            QCOMPARE(errors->frameGeometry().right(), 316);
+        }
+        shoot("panels-beside-the-main-window");
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.errorRows().size(), 1);
+        errors->close();
+    }
+
     // Mid-batch the panel refuses to close, whoever asks: the batch goes on and
     // every queued file is converted.
     void windowManagerCannotCloseTheQueuePanel_data() {
