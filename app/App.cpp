@@ -77,8 +77,12 @@ bool App::handOverOrListen(SingleInstance& instance, const QByteArrayList& files
         return true;
     connect(&instance, &SingleInstance::filesOpened, this, [this](const QByteArrayList& later) {
         openDocuments(later);
-        // A launch brings the running program to the front.
+        // A launch brings the running program to the front, also out of the
+        // taskbar where a desktop minimised it anyway: the batch runs in view.
         if (wMain* w = mainWindow()) {
+            if (w->isMinimized())
+                w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+            w->show();
             w->raise();
             w->activateWindow();
         }

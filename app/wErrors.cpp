@@ -47,15 +47,22 @@ wErrors::wErrors(wMain* parent) : QDialog(parent) {
     CreateControls();
     parent_ = parent;
     lbErrors_->clear();
+    // Level with the queue panel: from the top of the main window's content, below
+    // its menu bar. Not clamped to the screen: a main window near the left edge
+    // pushes the panel past it.
     const QRect main = parent->frameGeometry();
-    // Not clamped to the screen: a main window near the left edge pushes the panel past it.
-    move(main.left() - kWidth, parent->geometry().top());
+    move(main.left() - kWidth, parent->content()->mapToGlobal(QPoint(0, 0)).y());
     show();
+    // A tool window is not given the focus as it opens; the panel takes it, so
+    // Return and Escape reach its button.
+    activateWindow();
 }
 
 void wErrors::Layout() {
     setWindowTitle(kErrors());
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    // A tool window, like the queue panel: the desktop leaves it where it is put,
+    // where a dialog would be pulled onto the screen over the main window.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
     setMinimumSize(64, 64);

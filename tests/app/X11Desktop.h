@@ -89,6 +89,48 @@ class Desktop {
         toWindowManager(window, "_NET_ACTIVE_WINDOW", {2, 0, 0});
     }
 
+    // What a taskbar's "minimise" sends: the window manager iconifies the window.
+    void requestMinimise(uint32_t window) {
+        toWindowManager(window, "WM_CHANGE_STATE", {3 /* IconicState */});
+    }
+
+    // The managed window of a process, found by its _NET_WM_PID and title; 0 if none.
+    uint32_t windowOf(uint32_t pid, const std::string& title) {
+        for (uint32_t w : values(root_, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW)) {
+            const std::vector<uint32_t> owner = values(w, "_NET_WM_PID", XCB_ATOM_CARDINAL);
+            if (!owner.empty() && owner[0] == pid && text(w, "_NET_WM_NAME") == title)
+                return w;
+        }
+        return 0;
+    }
+
+    // The window the window manager has made active; 0 if none.
+    uint32_t activeWindow() {
+        const std::vector<uint32_t> v = values(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+        return v.empty() ? 0 : v[0];
+    }
+
+    // Shown as a normal window: mapped, in the normal state, not hidden.
+    bool shownNormally(uint32_t window) {
+        auto* attrs =
+            xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, window), nullptr);
+        const bool viewable = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+        free(attrs);
+        const xcb_atom_t wmState = atom("WM_STATE");
+        const std::vector<uint32_t> state = values(window, "WM_STATE", wmState);
+        return viewable && !state.empty() && state[0] == 1 /* NormalState */ &&
+               !hasAtom(window, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN");
+    }
+
+    // The window lists the atom in one of its atom-list properties.
+    bool hasAtom(uint32_t window, const char* property, const char* name) {
+        const xcb_atom_t wanted = atom(name);
+        for (uint32_t a : values(window, property, XCB_ATOM_ATOM))
+            if (a == wanted)
+                return true;
+        return false;
+    }
+
     // Presses the keys in order and releases them in reverse, as a person would.
     bool pressKeys(std::initializer_list<uint32_t> keysyms) {
         std::vector<uint8_t> codes;
@@ -116,6 +158,30 @@ class Desktop {
     bool releaseButton(uint8_t button = 1) { return fakeInput(5, button); }
 
   private:
+    std::vector<uint32_t> values(uint32_t window, const char* property, xcb_atom_t type) {
+        auto* reply = xcb_get_property_reply(
+            c_, xcb_get_property(c_, 0, window, atom(property), type, 0, 1024), nullptr);
+        std::vector<uint32_t> v;
+        if (reply && reply->format == 32) {
+            const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+            v.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        free(reply);
+        return v;
+    }
+
+    std::string text(uint32_t window, const char* property) {
+        auto* reply = xcb_get_property_reply(
+            c_, xcb_get_property(c_, 0, window, atom(property), atom("UTF8_STRING"), 0, 1024),
+            nullptr);
+        std::string t;
+        if (reply && reply->format == 8)
+            t.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                     size_t(xcb_get_property_value_length(reply)));
+        free(reply);
+        return t;
+    }
+
     xcb_atom_t atom(const char* name) {
         auto* reply = xcb_intern_atom_reply(
             c_, xcb_intern_atom(c_, 0, uint16_t(std::string(name).size()), name), nullptr);

@@ -15,6 +15,7 @@
 
 #include <QMenu>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -133,6 +134,47 @@ class DesktopTest : public QObject {
         QCOMPARE(probe.started(), QStringList({"Premier.qmk3", "Second.qmk3"}));
     }
 
+    // A batch that refuses a file opens both panels at once: the error panel against
+    // the main window's left edge, the queue panel against its right edge, both
+    // from the top of its content, neither over it. On a small screen (the run
+    // with QMK_SCREEN_SIZE=1024x768) the error panel reaches past the screen's
+    // left edge rather than being pulled over the main window.
+    void panelsBesideTheMainWindow() {
+        const QStringList files = makeFiles({"Notes.txt", "Un.qmk3", "Deux.qmk3"});
+        QVERIFY(writeFile(files[0], "Pas un document"));
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry() != w.geometry(), 10000); // framed
+        BatchProbe probe(w);
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> queue = w.queue.data();
+        QVERIFY(queue);
+        QTRY_VERIFY_WITH_TIMEOUT(w.errors, 20000);
+        QPointer<wErrors> errors = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(errors));
+
+        const QRect main = w.frameGeometry();
+        const QRect errorsAt(main.left() - wErrors::kWidth, contentOnScreen(w).top(),
+                             wErrors::kWidth, wErrors::kHeight);
+        QTRY_COMPARE_WITH_TIMEOUT(errors->frameGeometry(), errorsAt, 10000);
+        QRect seen;
+        QTRY_COMPARE_WITH_TIMEOUT(queue ? (seen = queue->frameGeometry()) : seen, panelPlace(w),
+                                  10000);
+        QCOMPARE(errors->frameGeometry().top(), seen.top());
+        QVERIFY(!errors->frameGeometry().intersects(main));
+        QVERIFY(!seen.intersects(main));
+        if (QGuiApplication::primaryScreen()->geometry() == QRect(0, 0, 1024, 768)) {
+            // The window centred on this screen: its frame's left edge at 317.
+            QCOMPARE(main.left(), 317);
+            QCOMPARE(errors->frameGeometry().left(), -105);
+            QCOMPARE(errors->frameGeometry().right(), 316);
+        }
+        shoot("panels-beside-the-main-window");
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.errorRows().size(), 1);
+        errors->close();
+    }
+
     // Mid-batch the panel refuses to close, whoever asks: the batch goes on and
     // every queued file is converted.
     void windowManagerCannotCloseTheQueuePanel_data() {
@@ -230,6 +272,64 @@ class DesktopTest : public QObject {
                           list->visualItemRect(list->topLevelItem(0)).center());
         QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItem(0)->isSelected(), 10000);
         shoot("error-row-selected");
+    }
+
+    // The program itself, minimised through the window manager: a later launch
+    // that hands it a document brings its window back, normal and active, and the
+    // batch runs in view. Its frame offers no maximise.
+    void launchBringsBackTheMinimisedWindow() {
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QString runtime = base.filePath("runtime"), folder = base.filePath("documents");
+        QVERIFY(QDir().mkpath(base.filePath("home")) && QDir().mkpath(folder));
+        QVERIFY(QDir().mkdir(runtime));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(folder + "/Later.qmk3", v32Image()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("HOME", base.filePath("home"));
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        env.remove("XDG_CACHE_HOME");
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        auto launch = [&](QProcess& p, const QStringList& args) {
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(folder);
+            p.setProcessChannelMode(QProcess::ForwardedChannels);
+            p.start(QMK_PROGRAM, args);
+        };
+
+        QProcess running;
+        launch(running, {});
+        QVERIFY(running.waitForStarted(20000));
+        auto quit = qScopeGuard([&] {
+            running.terminate();
+            running.waitForFinished(20000);
+        });
+        uint32_t window = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (window = desktop_->windowOf(uint32_t(running.processId()), "Quillmark Pro Converter")),
+            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(desktop_->shownNormally(window), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + "/quillmark-pro-converter.socket"),
+                                 30000);
+        for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"})
+            QVERIFY2(!desktop_->hasAtom(window, "_NET_WM_ALLOWED_ACTIONS", action), action);
+
+        desktop_->requestMinimise(window);
+        QTRY_VERIFY_WITH_TIMEOUT(desktop_->hasAtom(window, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN"),
+                                 20000);
+        QVERIFY(!desktop_->shownNormally(window));
+
+        QProcess later;
+        launch(later, {"Later.qmk3"});
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(desktop_->shownNormally(window), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->activeWindow(), window, 20000);
+        shoot("launch-brings-back-the-window");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder + "/Later.qmkp"), kBatchTimeoutMs);
+        QCOMPARE(running.state(), QProcess::Running);
     }
 
     // Last: it quits the event loop. The error panel takes the focus as it opens;

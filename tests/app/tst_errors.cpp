@@ -33,7 +33,7 @@ class ErrorPanelTest : public QObject {
         QCOMPARE(panel->parentWindow(), &w);
         QCOMPARE(panel->size(), QSize(422, 162));
         QCOMPARE(panel->geometry().right() + 1, w.frameGeometry().left());
-        QCOMPARE(panel->geometry().top(), w.geometry().top());
+        QCOMPARE(panel->geometry().top(), w.content()->mapToGlobal(QPoint(0, 0)).y());
         QVERIFY(panel->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(panel->windowTitle(), QString("Erreurs"));
 
@@ -206,7 +206,7 @@ class ErrorPanelTest : public QObject {
         QCOMPARE(w.errors->lbErrors()->topLevelItemCount(), 1);
         QCOMPARE(w.errors->lbErrors()->topLevelItem(0)->text(0), QString("Budget.qmkp"));
         QCOMPARE(w.errors->geometry().right() + 1, w.frameGeometry().left());
-        QCOMPARE(w.errors->geometry().top(), w.geometry().top());
+        QCOMPARE(w.errors->geometry().top(), w.content()->mapToGlobal(QPoint(0, 0)).y());
     }
 };
 

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Runs a test program on a virtual display of its own, with openbox managing the
 # windows: frames, focus, Alt+F4 and close requests are the desktop's, not Qt's.
-# The screen is 1440 x 877, so window placement can be checked against fixed numbers.
+# The screen is 1440 x 877, so window placement can be checked against fixed numbers;
+# QMK_SCREEN_SIZE (such as 1024x768) gives another.
 set -euo pipefail
+size=${QMK_SCREEN_SIZE:-1440x877}
+if [[ ! $size =~ ^[0-9]+x[0-9]+$ ]]; then
+  echo "$0: QMK_SCREEN_SIZE must be WIDTHxHEIGHT, not '$size'" >&2
+  exit 2
+fi
 if (($# < 1)); then
   echo "usage: $0 test-program [arguments…]" >&2
   exit 2
 fi
 # The inner script's variables are the inner shell's, so they stay in single quotes.
 # shellcheck disable=SC2016
-exec xvfb-run -a -s "-screen 0 1440x877x24 -nolisten tcp" bash -c '
+exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" bash -c '
   openbox --sm-disable >/dev/null 2>&1 &
   wm=$!
   # Ready once it has claimed the screen (at most 20 s).
