@@ -9,9 +9,11 @@
 #include "writer/Writer.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace qmk {
@@ -62,12 +64,44 @@ QByteArrayList CommandLine::documents() const {
     return docs;
 }
 
+void CommandLine::setToolkitPlatform(const QByteArray& platform) {
+    if (platform.isEmpty())
+        return;
+    platformOption_ = {"-platform", platform.toStdString()};
+    toolkitArgv_.insert(toolkitArgv_.begin() + 1,
+                        {platformOption_[0].data(), platformOption_[1].data()});
+    toolkitArgc_ += 2;
+}
+
+QByteArray ToolkitPlatform(const QProcessEnvironment& environment, int argc,
+                           const char* const* argv) {
+    // The toolkit takes an empty QT_QPA_PLATFORM as none, and "-platform" only
+    // with a name after it.
+    if (!environment.value("QT_QPA_PLATFORM").isEmpty())
+        return {};
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return {};
+    // Either sign alone makes the toolkit take Wayland: WAYLAND_DISPLAY, or the
+    // session type, with which it finds the compositor's default socket.
+    const bool wayland = environment.value("XDG_SESSION_TYPE") == "wayland" ||
+                         !environment.value("WAYLAND_DISPLAY").isEmpty();
+    if (!wayland || environment.value("DISPLAY").isEmpty())
+        return {};
+    // Wayland still, should the X display not answer.
+    return "xcb;wayland";
+}
+
 int RunApplication(int argc, char** argv, const std::function<void(int code)>& forcedExit) {
     // Before anything else, so that no moment of start-up dies of a termination signal.
     CatchTerminationSignals();
     StartupStepDone(StartupStep::TerminationSignals);
 
     CommandLine line(argc, argv);
+    // Chosen before the toolkit starts, as its arguments: the environment that
+    // the program hands on to what it starts stays as it was.
+    line.setToolkitPlatform(ToolkitPlatform(QProcessEnvironment::systemEnvironment(),
+                                            line.toolkitArgc(), line.toolkitArgv()));
     QApplication framework(line.toolkitArgc(), line.toolkitArgv());
     QApplication::setApplicationName("quillmark-pro-converter");
     QGuiApplication::setDesktopFileName("quillmark-pro-converter");

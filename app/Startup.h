@@ -3,9 +3,12 @@
 
 #include <QByteArrayList>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QProcessEnvironment;
 
 namespace qmk {
 
@@ -49,6 +52,10 @@ class CommandLine {
     // those the toolkit has not taken.
     QByteArrayList documents() const;
 
+    // Starts the toolkit on this platform, as its own "-platform" option would;
+    // empty changes nothing. Before the toolkit has seen the arguments.
+    void setToolkitPlatform(const QByteArray& platform);
+
   private:
     std::string program_;
     std::vector<std::string> args_;
@@ -56,6 +63,15 @@ class CommandLine {
     int end_ = -1;               // the index of the first "--", if any
     std::vector<char*> toolkitArgv_;
     int toolkitArgc_ = 0;
+    std::array<std::string, 2> platformOption_;
 };
+
+// The toolkit's platform for a run, from its environment and the arguments the
+// toolkit sees (toolkitArgv); empty leaves the choice to the toolkit. A Wayland
+// client cannot place its top-level windows, so the side panels could not sit
+// against the main window: in a Wayland session that also offers an X display
+// (XWayland), the windows go through X11. A platform the user chose stands.
+QByteArray ToolkitPlatform(const QProcessEnvironment& environment, int argc,
+                           const char* const* argv);
 
 } // namespace qmk

@@ -8,7 +8,7 @@ if [ "${QMK_DEPS_READY:-}" = 1 ]; then
 fi
 packages=(cmake make g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth dbus x11-utils xdg-utils imagemagick clang libclang-rt-14-dev
-          openbox desktop-file-utils shellcheck)
+          openbox desktop-file-utils shellcheck mutter xwayland qt6-wayland)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -210,6 +210,59 @@ class StartupTest : public QObject {
         QCOMPARE(docs, documents);
     }
 
+    // Where the windows go: through X11 in a Wayland session that offers XWayland,
+    // else where the toolkit puts them; what the user chose always stands.
+    void toolkitPlatform_data() {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QStringList>("args"); // as the toolkit sees them
+        QTest::addColumn<QByteArray>("platform");
+        const QByteArray x11 = "xcb;wayland", toolkits; // toolkits: its own choice
+        const QStringList session = {"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-0",
+                                     "DISPLAY=:0"};
+        QTest::newRow("Wayland session with XWayland") << session << QStringList{} << x11;
+        QTest::newRow("only the Wayland socket")
+            << QStringList{"WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"} << QStringList{} << x11;
+        QTest::newRow("only the session type")
+            << QStringList{"XDG_SESSION_TYPE=wayland", "DISPLAY=:0"} << QStringList{} << x11;
+        QTest::newRow("socket in an X11 session")
+            << QStringList{"XDG_SESSION_TYPE=x11", "WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"}
+            << QStringList{} << x11;
+        QTest::newRow("without XWayland")
+            << QStringList{"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-0"} << QStringList{}
+            << toolkits;
+        QTest::newRow("empty DISPLAY")
+            << QStringList{"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-0", "DISPLAY="}
+            << QStringList{} << toolkits;
+        QTest::newRow("X11 session")
+            << QStringList{"XDG_SESSION_TYPE=x11", "DISPLAY=:0"} << QStringList{} << toolkits;
+        QTest::newRow("no desktop") << QStringList{} << QStringList{} << toolkits;
+        QTest::newRow("QT_QPA_PLATFORM")
+            << session + QStringList{"QT_QPA_PLATFORM=wayland"} << QStringList{} << toolkits;
+        QTest::newRow("empty QT_QPA_PLATFORM")
+            << session + QStringList{"QT_QPA_PLATFORM="} << QStringList{} << x11;
+        QTest::newRow("-platform") << session << QStringList{"-platform", "wayland"} << toolkits;
+        QTest::newRow("--platform")
+            << session << QStringList{"-reverse", "--platform", "wayland"} << toolkits;
+        QTest::newRow("-platform without a name") << session << QStringList{"-platform"} << x11;
+        QTest::newRow("other options")
+            << session << QStringList{"-platformtheme", "gtk3", "-style", "fusion"} << x11;
+    }
+    void toolkitPlatform() {
+        QFETCH(QStringList, environment);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, platform);
+        QProcessEnvironment env;
+        for (const QString& v : environment)
+            env.insert(v.section('=', 0, 0), v.section('=', 1));
+        std::vector<QByteArray> storage = {"program"};
+        for (const QString& a : args)
+            storage.push_back(a.toUtf8());
+        std::vector<const char*> argv;
+        for (const QByteArray& a : storage)
+            argv.push_back(a.constData());
+        QCOMPARE(ToolkitPlatform(env, int(argv.size()), argv.data()), platform);
+    }
+
     void dropTypeIsRegisteredFirstAndOnce() {
         DropTypes::Initialize();
         VLQmka::Initialize();
