@@ -610,7 +610,6 @@ TEST_F(ConversionTest, ATruncatedDocumentFailsWithItsLengthAndNothingIsWritten) 
     EXPECT_EQ(written["3.2 of exact length"].size(), documentSize(0));
 }
 
-enum class Names_ { Source, Document, Temporary };
 // The message names the source, the document, the document under the name it
 // took after another program took the first one, or the hidden temporary.
 enum class Names_ { Source, Document, PassedOver, Temporary };
