@@ -35,6 +35,7 @@ constexpr char kFolderName[] = "quillmark-pro-converter";
 constexpr int kAcceptsPerWakeUp = 64;
 constexpr int kRetryMs = 1000;
 constexpr int kOutOfDescriptorsMs = 100;
+constexpr qint64 kReadPerWakeUp = 1024 * 1024;
 
 class Descriptor {
   public:
@@ -129,55 +130,130 @@ void appendBE32(QByteArray& out, quint32 v) {
     out.append(b, 4);
 }
 
-enum class Parse { Incomplete, More, Last, Bad };
+// Takes a request in as its bytes come, in pieces of any size: each byte is looked
+// at once, and only the names so far and the field under way are held. Every
+// bound is checked before the bytes it governs are taken, so a request that
+// breaks one is known as soon as its count or a length has come.
+class RequestReader {
+  public:
+    enum class State { Reading, Complete, Bad };
 
-// The part at the start of the bytes; `used` is its length once it is complete.
-// Every bound is checked before the bytes it governs are looked at, so a part
-// that breaks one is known as soon as its count or a length has come.
-Parse parsePart(const QByteArray& bytes, QByteArrayList& names, qsizetype& used) {
-    const qsizetype have = bytes.size();
-    const char* p = bytes.constData();
-    const size_t markBytes = size_t(std::min<qsizetype>(have, 4));
-    const bool last = std::memcmp(p, kMark, markBytes) == 0;
-    if (!last && std::memcmp(p, kMoreMark, markBytes) != 0)
-        return Parse::Bad;
-    if (have < 8)
-        return Parse::Incomplete;
-    const quint32 count = readBE32(p + 4);
-    if (count > SingleInstance::kMaxNames)
-        return Parse::Bad;
-    QByteArrayList got;
-    qsizetype at = 8;
-    for (quint32 i = 0; i < count; ++i) {
-        if (have - at < 4)
-            return Parse::Incomplete;
-        const quint32 length = readBE32(p + at);
-        at += 4;
-        if (length == 0 || length > SingleInstance::kMaxNameBytes ||
-            at + qsizetype(length) > SingleInstance::kMaxRequestBytes)
-            return Parse::Bad;
-        if (have - at < qsizetype(length))
-            return Parse::Incomplete;
-        const QByteArray name(p + at, qsizetype(length));
-        at += length;
-        if (!name.startsWith('/') || name.contains('\0'))
-            return Parse::Bad;
-        got << name;
+    // The bytes that came next; a request is bad once anything follows its end.
+    State take(const char* p, qsizetype n) {
+        while (n > 0 && state_ == State::Reading) {
+            if (field_ == Field::Name) {
+                const qsizetype k = std::min(n, qsizetype(want_) - name_.size());
+                name_.append(p, k);
+                p += k;
+                n -= k;
+                if (name_.size() == qsizetype(want_))
+                    endName();
+            } else {
+                const qsizetype k = std::min(n, qsizetype(want_ - have_));
+                std::memcpy(word_ + have_, p, size_t(k));
+                have_ += quint32(k);
+                p += k;
+                n -= k;
+                if (have_ == want_)
+                    endWord();
+            }
+        }
+        if (n > 0)
+            state_ = State::Bad;
+        return state_;
     }
-    names = std::move(got);
-    used = at;
-    return last ? Parse::Last : Parse::More;
-}
+    // Parts complete so far.
+    int parts() const { return parts_; }
+    QByteArrayList takeNames() { return std::move(names_); }
+
+  private:
+    enum class Field { Mark, Count, Length, Name };
+
+    // The field that starts here, of `bytes` bytes: bad if it would take the part
+    // or the request beyond its bound.
+    void expect(Field field, quint32 bytes) {
+        partBytes_ += bytes;
+        requestBytes_ += bytes;
+        if (partBytes_ > SingleInstance::kMaxPartBytes ||
+            requestBytes_ > SingleInstance::kMaxRequestBytes) {
+            state_ = State::Bad;
+            return;
+        }
+        field_ = field;
+        want_ = bytes;
+        have_ = 0;
+    }
+    void endWord() {
+        switch (field_) {
+        case Field::Mark:
+            last_ = std::memcmp(word_, kMark, 4) == 0;
+            if (!last_ && std::memcmp(word_, kMoreMark, 4) != 0)
+                state_ = State::Bad;
+            else
+                expect(Field::Count, 4);
+            return;
+        case Field::Count:
+            left_ = readBE32(word_);
+            if (left_ > SingleInstance::kMaxPartNames ||
+                names_.size() + qint64(left_) > SingleInstance::kMaxRequestNames)
+                state_ = State::Bad;
+            else
+                nextName();
+            return;
+        case Field::Length: {
+            const quint32 length = readBE32(word_);
+            if (length == 0 || length > SingleInstance::kMaxNameBytes)
+                return void(state_ = State::Bad);
+            expect(Field::Name, length);
+            if (state_ == State::Reading)
+                name_.reserve(qsizetype(length));
+            return;
+        }
+        case Field::Name:
+            return;
+        }
+    }
+    void endName() {
+        if (!name_.startsWith('/') || name_.contains('\0'))
+            return void(state_ = State::Bad);
+        names_ << std::exchange(name_, QByteArray());
+        --left_;
+        nextName();
+    }
+    // The next name of the part, or the part's end.
+    void nextName() {
+        if (left_ > 0)
+            return expect(Field::Length, 4);
+        ++parts_;
+        if (last_)
+            return void(state_ = State::Complete);
+        partBytes_ = 0;
+        expect(Field::Mark, 4);
+    }
+
+    State state_ = State::Reading;
+    Field field_ = Field::Mark;
+    quint32 want_ = 4, have_ = 0; // of the field under way
+    char word_[4] = {};
+    QByteArray name_;
+    bool last_ = false;
+    quint32 left_ = 0; // names still to come in the part
+    qint64 partBytes_ = 4, requestBytes_ = 4;
+    int parts_ = 0;
+    QByteArrayList names_;
+};
 
 // The request's parts for these names, made absolute, each as full as its bounds
-// let it be; none when a name breaks a bound.
+// let it be; none when a name or the whole request breaks a bound.
 std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
     QByteArrayList parts;
     QByteArray part;
     quint32 count = 0;
+    qint64 names = 0, bytes = 0;
     const auto close = [&](const char(&mark)[4]) {
         std::memcpy(part.data(), mark, 4);
         storeInt(part.data() + 4, count, false);
+        bytes += part.size();
         parts << std::exchange(part, QByteArray());
         count = 0;
     };
@@ -186,10 +262,11 @@ std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
         if (f.isEmpty())
             continue;
         const QByteArray n = absoluteName(f);
-        if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0'))
+        if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0') ||
+            ++names > SingleInstance::kMaxRequestNames)
             return std::nullopt;
-        if (count == SingleInstance::kMaxNames ||
-            part.size() + 4 + n.size() > SingleInstance::kMaxRequestBytes) {
+        if (count == SingleInstance::kMaxPartNames ||
+            part.size() + 4 + n.size() > SingleInstance::kMaxPartBytes) {
             close(kMoreMark);
             part.resize(8);
         }
@@ -198,6 +275,8 @@ std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
         ++count;
     }
     close(kMark);
+    if (bytes > SingleInstance::kMaxRequestBytes)
+        return std::nullopt;
     return parts;
 }
 
@@ -227,8 +306,7 @@ struct SingleInstance::Connection {
     Descriptor fd;
     QSocketNotifier* readable = nullptr;
     QTimer* deadline = nullptr;
-    QByteArray request;   // the part under way
-    QByteArrayList names; // of the parts before it
+    RequestReader request;
 
     explicit Connection(int socket) : fd(socket) {}
     ~Connection() {
@@ -277,19 +355,26 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
+HandOver::HandOver(QByteArray socketPath) : socketPath_(std::move(socketPath)) {}
+
+HandOver::~HandOver() {
+    if (socket_ >= 0)
+        ::close(socket_);
+}
+
+bool HandOver::send(const QByteArrayList& files, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     sockaddr_un addr;
-    if (!fillAddress(addr, socketPath_) || TerminationRequested())
+    if (socket_ >= 0 || !fillAddress(addr, socketPath_) || TerminationRequested())
         return false;
     const std::optional<QByteArrayList> request = encodeRequest(files);
     if (!request)
         return false;
 
-    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (socket.get() < 0)
+    socket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (socket_ < 0)
         return false;
-    while (connectTo(socket.get(), addr) != 0) {
+    while (connectTo(socket_, addr) != 0) {
         // None runs (no socket, or nobody behind it), or it cannot be reached.
         if (errno != EAGAIN)
             return false;
@@ -301,7 +386,7 @@ bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs
     }
     // Whoever listens there must be this user: another would get the names and
     // answer for documents it never converts.
-    if (!sameUser(socket.get()))
+    if (!sameUser(socket_))
         return false;
 
     for (const QByteArray& part : *request) {
@@ -310,28 +395,61 @@ bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs
         const char* p = part.constData();
         qsizetype left = part.size();
         while (left > 0) {
-            const ssize_t n = ::send(socket.get(), p, size_t(left), MSG_NOSIGNAL);
+            const ssize_t n = ::send(socket_, p, size_t(left), MSG_NOSIGNAL);
             if (n > 0) {
                 p += n;
                 left -= n;
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 return false;
-            } else if (waitFor(socket.get(), POLLOUT, deadline) != Wait::Ready) {
+            } else if (waitFor(socket_, POLLOUT, deadline) != Wait::Ready) {
                 return false;
             }
         }
     }
-    deadline = QDeadlineTimer(timeoutMs);
+    return true;
+}
+
+HandOver::Answer HandOver::awaitAnswer(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (waitFor(socket.get(), POLLIN, deadline) != Wait::Ready)
-            return false;
+        if (socket_ < 0 || waitFor(socket_, POLLIN, deadline) != Wait::Ready)
+            return Answer::None;
         char answer = 0;
-        const ssize_t n = ::recv(socket.get(), &answer, 1, 0);
+        const ssize_t n = ::recv(socket_, &answer, 1, 0);
         if (n == 1)
-            return answer == kTaken;
+            return answer == kTaken ? Answer::Taken : Answer::Refused;
         if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            return false;
+            return Answer::Refused;
     }
+}
+
+bool HandOver::giveUp() {
+    if (socket_ < 0)
+        return false;
+    // From here on the running program's answer cannot be sent, and so it takes
+    // nothing; one sent before is still here to be read.
+    ::shutdown(socket_, SHUT_RD);
+    char answer = 0;
+    ssize_t n;
+    while ((n = ::recv(socket_, &answer, 1, MSG_DONTWAIT)) < 0 && errno == EINTR) {
+    }
+    ::close(std::exchange(socket_, -1));
+    return n == 1 && answer == kTaken;
+}
+
+bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
+    HandOver handOver(socketPath_);
+    if (!handOver.send(files, timeoutMs))
+        return false;
+    switch (handOver.awaitAnswer(timeoutMs)) {
+    case HandOver::Answer::Taken:
+        return true;
+    case HandOver::Answer::Refused:
+        return false;
+    case HandOver::Answer::None:
+        break;
+    }
+    return handOver.giveUp();
 }
 
 bool SingleInstance::someoneListens() const {
@@ -444,51 +562,40 @@ void SingleInstance::drop(Connection* c) {
 }
 
 void SingleInstance::readFrom(Connection* c) {
-    bool hungUp = false, complete = false;
-    while (!hungUp && !complete) {
+    // A bounded share per wake-up: a peer that keeps sending never holds up the
+    // other launches, and the notifier brings the rest.
+    for (qint64 read = 0; read < kReadPerWakeUp;) {
         char chunk[65536];
         const ssize_t n = ::recv(c->fd.get(), chunk, sizeof chunk, 0);
-        if (n == 0) {
-            hungUp = true;
-        } else if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN)
-                break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        if (n <= 0)
+            return drop(c); // hung up, or failed, before the request was complete
+        read += n;
+        const int partsBefore = c->request.parts();
+        const RequestReader::State state = c->request.take(chunk, n);
+        if (state == RequestReader::State::Bad)
             return drop(c);
-        } else {
-            c->request.append(chunk, n);
-        }
-        // The parts complete so far are taken off, so that only the one under way
-        // is held and looked at again.
-        for (;;) {
-            QByteArrayList names;
-            qsizetype used = 0;
-            const Parse got = parsePart(c->request, names, used);
-            if (got == Parse::Bad)
-                return drop(c);
-            if (got == Parse::Incomplete)
-                break;
-            c->names += names;
-            c->request.remove(0, used);
-            if (got == Parse::Last) {
-                if (!c->request.isEmpty())
-                    return drop(c); // something after the last part
-                complete = true;
-                break;
-            }
+        if (state == RequestReader::State::Complete)
+            return answer(c);
+        if (c->request.parts() != partsBefore)
             c->deadline->start(kRequestMs);
-        }
     }
-    if (!complete) {
-        if (hungUp)
-            drop(c);
-        return;
+}
+
+void SingleInstance::answer(Connection* c) {
+    // The names are taken only once the answer is on its way: a launch that gave
+    // up waiting has shut its reading side, and the send fails.
+    ssize_t sent;
+    while ((sent = ::send(c->fd.get(), &kTaken, 1, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 &&
+           errno == EINTR) {
     }
-    [[maybe_unused]] auto sent = ::send(c->fd.get(), &kTaken, 1, MSG_NOSIGNAL);
-    const QByteArrayList names = std::move(c->names);
+    const QByteArrayList names = sent == 1 ? c->request.takeNames() : QByteArrayList();
     drop(c);
-    emit filesOpened(names);
+    if (sent == 1)
+        emit filesOpened(names);
 }
 
 } // namespace qmk

@@ -15,14 +15,20 @@
 // hand over any number of names; names are the file system's bytes, never text.
 // A part:
 //     mark                   4 bytes: "QMK+" when more parts follow, "QMK2" for the last
-//     count                  unsigned 32-bit, big-endian, at most kMaxNames
+//     count                  unsigned 32-bit, big-endian, at most kMaxPartNames
 //     count times:
 //         length             unsigned 32-bit, big-endian, 1 to kMaxNameBytes
 //         the name           `length` bytes, an absolute path without a zero byte
-// kMaxRequestBytes at most; nothing comes after the last part. A request of
-// few names is the last part alone. The answer is the one byte 'K' once all the
-// files are taken. A request that breaks a bound in any part is dropped
+// A part is kMaxPartBytes at most, the whole request kMaxRequestBytes and
+// kMaxRequestNames names at most; nothing comes after the last part. A request of
+// few names is the last part alone. A request that breaks a bound is dropped
 // unanswered as soon as the bound is broken, and nothing of it is taken.
+//
+// The answer is the one byte 'K'. The running program takes the names only once
+// that byte is sent, and a send fails once the launch has shut its reading side;
+// so a launch that gives up waiting shuts that side first and then looks once
+// more. An answer already there means the names were taken; none can come after.
+// Either way each document is converted once, by one of the two programs.
 #pragma once
 
 #include <QByteArray>
@@ -38,14 +44,42 @@ class QTimer;
 
 namespace qmk {
 
+// A launch's side of one hand-over, step by step; forwardToRunning takes them all.
+class HandOver {
+  public:
+    enum class Answer { Taken, Refused, None };
+
+    explicit HandOver(QByteArray socketPath);
+    HandOver(const HandOver&) = delete;
+    HandOver& operator=(const HandOver&) = delete;
+    ~HandOver();
+
+    // Connects to the running program and sends it the request for the files,
+    // each step within timeoutMs. False when that cannot be done (see
+    // forwardToRunning); what was sent is then no request that can be taken.
+    bool send(const QByteArrayList& files, int timeoutMs);
+    // The answer, once it came within timeoutMs; None when it did not, or a
+    // termination signal came first.
+    Answer awaitAnswer(int timeoutMs);
+    // Ends the wait for good: true when the answer had come after all, so the
+    // names were taken.
+    bool giveUp();
+
+  private:
+    QByteArray socketPath_;
+    int socket_ = -1;
+};
+
 class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    static constexpr quint32 kMaxNames = 4096;
+    static constexpr quint32 kMaxPartNames = 4096;
     static constexpr quint32 kMaxNameBytes = 4096;
-    // Of one part.
-    static constexpr qint64 kMaxRequestBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxPartBytes = 4 * 1024 * 1024;
+    // Far more than a command line can carry.
+    static constexpr qint64 kMaxRequestNames = 1000000;
+    static constexpr qint64 kMaxRequestBytes = 64 * 1024 * 1024;
     // Connections held at once; a new one beyond them replaces the oldest.
     static constexpr int kMaxConnections = 16;
     // A launch sends its whole request at once: a connection whose next part is
@@ -66,10 +100,11 @@ class SingleInstance : public QObject {
 
     // Hands the files (made absolute against this process's folder, order kept)
     // to the running program, as many parts as they need. True only when a
-    // program of this user confirmed taking them; false when none runs, the
-    // listener is another user's, a name breaks the bounds, it made no progress
+    // program of this user took them; false when none runs, the listener is
+    // another user's, a name or the whole breaks the bounds, it made no progress
     // (connecting, taking a part, answering) within timeoutMs, or a termination
-    // signal came meanwhile. Blocks this thread.
+    // signal came meanwhile: the running program has then taken nothing. Blocks
+    // this thread.
     bool forwardToRunning(const QByteArrayList& files, int timeoutMs = 3000) const;
 
     // Becomes the running program: listens for later launches. A socket left
@@ -90,6 +125,7 @@ class SingleInstance : public QObject {
     void closeListener();
     void acceptConnections();
     void readFrom(Connection* c);
+    void answer(Connection* c);
     void drop(Connection* c);
 
     QByteArray socketPath_;

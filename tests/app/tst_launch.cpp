@@ -5,6 +5,7 @@
 #include "BatchProbe.h"
 #include "ByteNames.h"
 #include "OtherUser.h"
+#include "Recorder.h"
 #include "app/SingleInstance.h"
 
 #include <QLocalServer>
@@ -249,6 +250,66 @@ class LaunchTest : public QObject {
                 expected << QFile::encodeName(folder_ + "/" + n);
             QCOMPARE(opened->at(0).at(0).value<QByteArrayList>(), expected);
         }
+    }
+
+    // A running program that stalls (a debugger, Ctrl+Z, heavy swapping) while a
+    // launch waits for its answer: the launch's document is converted exactly
+    // once, by the running program when it answers in time, else by the launch
+    // itself, never by both.
+    void aStalledProgramConvertsADocumentOnce_data() {
+        QTest::addColumn<int>("stallMs");
+        QTest::newRow("2 s, within the launch's wait") << 2000;
+        QTest::newRow("5 s, past its first wait") << 5000;
+        QTest::newRow("9 s, past both its waits") << 9000;
+    }
+    void aStalledProgramConvertsADocumentOnce() {
+        QFETCH(int, stallMs);
+        QVERIFY(writeFile(folder_ + "/doc.qmk3", v32Image()));
+        QVERIFY(writeFile(folder_ + "/later.qmk3", v32Image()));
+        // The launch reveals the end of a batch of its own through an xdg-open of
+        // its own, which records that it ran.
+        const QString bin = base_->filePath("launch-bin");
+        QVERIFY(QDir().mkpath(bin));
+        const QString reveal = writeRecorder(bin, "xdg-open");
+        QVERIFY(!reveal.isEmpty());
+        QProcessEnvironment launchEnv = environment();
+        launchEnv.insert("PATH", bin + ":" + launchEnv.value("PATH"));
+
+        QProcess running;
+        start(running, {}, environment());
+        QVERIFY(running.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+        const pid_t pid = pid_t(running.processId());
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        auto resume = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+        QProcess launch;
+        start(launch, {"doc.qmk3"}, launchEnv);
+        QVERIFY(launch.waitForStarted(20000));
+        QTest::qWait(stallMs); // the stall itself
+        QCOMPARE(::kill(pid, SIGCONT), 0);
+        resume.dismiss();
+
+        // Either it handed the document over and ended, or it converts it itself
+        // and its batch ends.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            launch.state() == QProcess::NotRunning || QFile::exists(reveal + ".args"), 60000);
+        const bool handedOver = launch.state() == QProcess::NotRunning;
+        if (handedOver) {
+            QCOMPARE(launch.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(launch.exitCode(), 0);
+        }
+        // Whatever the running program took from the stalled launch is converted
+        // before the document of a launch that comes after it.
+        QProcess later;
+        start(later, {"later.qmk3"}, environment());
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/later.qmkp"), 60000);
+        QCOMPARE(namesIn(folder_),
+                 QStringList({"doc.qmk3", "doc.qmkp", "later.qmk3", "later.qmkp"}));
+        quit(running);
+        if (!handedOver)
+            quit(launch);
     }
 
     // A flood of idle connections, more than the program may hold open, does not

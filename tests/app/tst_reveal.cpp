@@ -4,6 +4,7 @@
 // on a bus of its own (dbus-run-session), so its fake file manager never meets a
 // real desktop's.
 #include "ByteNames.h"
+#include "Recorder.h"
 #include "app/Reveal.h"
 #include "support/LegacyDoc.h"
 
@@ -38,31 +39,6 @@ const QStringList kAwkwardNames = {
     "$(touch pwned).qmkp",          "`touch pwned`.qmkp",
     "a'b\"c\\d; touch pwned .qmkp",
 };
-
-// A stand-in program that writes its arguments, NUL-separated, to <itself>.args.
-QString writeRecorder(const QString& dir, const QString& name) {
-    const QString path = dir + "/" + name;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    f.write("#!/bin/sh\n"
-            "out=\"$0.args\"\n"
-            ": > \"$out.tmp\"\n"
-            "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$out.tmp\"; done\n"
-            "mv \"$out.tmp\" \"$out\"\n");
-    f.close();
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
-QByteArrayList recordedBytes(const QString& program) {
-    QFile f(program + ".args");
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QByteArrayList args = f.readAll().split('\0');
-    args.removeLast(); // after the last NUL
-    return args;
-}
 
 QStringList recordedArguments(const QString& program) {
     QStringList args;

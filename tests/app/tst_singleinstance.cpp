@@ -10,8 +10,14 @@
 #include <QTest>
 
 #include <chrono>
+#include <ctime>
 #include <future>
+#include <limits>
+#include <linux/sockios.h>
+#include <malloc.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <thread>
 
 using qmk::SingleInstance;
 using namespace qmk::test;
@@ -78,6 +84,30 @@ class ScopedEnv {
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved_;
 };
 
+// Bytes this thread's heap holds (the running program's side runs on it).
+qint64 heapInUse() {
+    const struct mallinfo2 m = ::mallinfo2();
+    return qint64(m.uordblks + m.hblkhd);
+}
+
+qint64 threadCpuNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A connection to the socket, blocking, or -1.
+int connectedTo(const QByteArray& name) {
+    sockaddr_un addr;
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s >= 0 && fillAddress(addr, name) &&
+        ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0)
+        return s;
+    if (s >= 0)
+        ::close(s);
+    return -1;
+}
+
 int modeOf(const QByteArray& path) {
     struct stat st;
     return ::lstat(path.constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
@@ -122,6 +152,46 @@ class TestSingleInstance : public QObject {
                 answered = readable(s, 20000) && ::read(s, &c, 1) == 1;
             }
             ::close(s);
+            return answered;
+        });
+    }
+    // A peer that sends the part over and over and never ends its request. Its
+    // result: the bytes it had sent when the running program hung up, or -1 when
+    // it sent `most` bytes without being hung up on.
+    static std::future<qint64> sendEndlessly(const QByteArray& name, const QByteArray& part,
+                                             qint64 most) {
+        return std::async(std::launch::async, [name, part, most] {
+            const int s = connectedTo(name);
+            qint64 sent = 0;
+            while (s >= 0 && sent < most) {
+                const ssize_t n = ::send(s, part.constData(), size_t(part.size()), MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                sent += n;
+            }
+            if (s >= 0)
+                ::close(s);
+            return sent < most ? sent : qint64(-1);
+        });
+    }
+    // A launch on a slow line: sends the bytes in pieces, each once the running
+    // program has read the one before, then reads the answer. True when it came.
+    static std::future<bool> drip(const QByteArray& name, const QByteArray& bytes,
+                                  qsizetype piece) {
+        return std::async(std::launch::async, [name, bytes, piece] {
+            const int s = connectedTo(name);
+            bool answered = s >= 0;
+            for (qsizetype at = 0; answered && at < bytes.size(); at += piece) {
+                const size_t n = size_t(std::min(piece, bytes.size() - at));
+                answered = ::send(s, bytes.constData() + at, n, MSG_NOSIGNAL) == ssize_t(n);
+                int unread = 1;
+                while (answered && ::ioctl(s, SIOCOUTQ, &unread) == 0 && unread > 0)
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+            char c = 0;
+            answered = answered && readable(s, 20000) && ::read(s, &c, 1) == 1;
+            if (s >= 0)
+                ::close(s);
             return answered;
         });
     }
@@ -269,10 +339,48 @@ class TestSingleInstance : public QObject {
         QCOMPARE(filesOf(opened, 2), QByteArrayList());
     }
 
+    // Who converts a launch's documents is decided by the running program's
+    // answer alone: it takes the names only if its answer reaches the launch,
+    // and a launch that gives up waiting takes the answer that was already there
+    // as its own.
+    void theAnswerDecidesWhoConverts_data() {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("the answer comes, then the launch gives up") << "answer first" << true;
+        QTest::newRow("the launch gives up, then the request is read") << "give up first" << false;
+        QTest::newRow("the launch's wait runs out first") << "wait runs out" << false;
+    }
+    void theAnswerDecidesWhoConverts() {
+        QFETCH(QString, order);
+        QFETCH(bool, taken);
+        SingleInstance running(name_);
+        QVERIFY(running.listen());
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        const QByteArrayList files{"/srv/late.qmkx"};
+
+        if (order == "wait runs out") {
+            // The running program answers on this thread, which turns no events
+            // while the launch waits: it stalls for as long as the launch waits.
+            QCOMPARE(SingleInstance(name_).forwardToRunning(files, 200), taken);
+        } else {
+            qmk::HandOver handOver(name_);
+            QVERIFY(handOver.send(files, 20000));
+            if (order == "answer first")
+                QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 20000);
+            QCOMPARE(handOver.giveUp(), taken);
+        }
+        // The request, read now if not before, is taken exactly when the launch
+        // was told so; a later launch is served as ever.
+        servedAlone(running);
+        QCOMPARE(opened.size(), taken ? 2 : 1);
+        if (taken)
+            QCOMPARE(filesOf(opened, 0), files);
+    }
+
     // A launch hands over any number of names, in as many parts as they need, and
     // in order; only a name beyond the byte limit keeps it from handing over.
     void requestsAtTheirBounds_data() {
-        const int most = int(SingleInstance::kMaxNames),
+        const int most = int(SingleInstance::kMaxPartNames),
                   longest = int(SingleInstance::kMaxNameBytes);
         QTest::addColumn<QByteArrayList>("names");
         QTest::addColumn<bool>("taken");
@@ -284,6 +392,11 @@ class TestSingleInstance : public QObject {
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest - 1, 'n'), "/srv/b"} << true;
         QTest::newRow("a name one byte beyond the limit")
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest, 'n')} << false;
+        const int all = int(SingleInstance::kMaxRequestNames);
+        QTest::newRow("as many names as a request holds") << numberedNames(all) << true;
+        QTest::newRow("one name more than a request holds") << numberedNames(all + 1) << false;
+        const int beyond = int(SingleInstance::kMaxRequestBytes / 4000) + 1;
+        QTest::newRow("more bytes than a request holds") << numberedNames(beyond, 4000) << false;
     }
     void requestsAtTheirBounds() {
         QFETCH(QByteArrayList, names);
@@ -371,6 +484,78 @@ class TestSingleInstance : public QObject {
         QVERIFY(!raw.get()); // hung up on, unanswered
         QCOMPARE(opened.size(), 0);
         servedAlone(running);
+    }
+
+    // A peer that never ends its request: once the request passes a bound, the
+    // connection goes with nothing taken, what it held is given back, and the
+    // program serves launches as ever.
+    void anEndlessRequestIsCutOff_data() {
+        QTest::addColumn<QByteArray>("part");
+        QTest::addColumn<qint64>("least"); // sent before it may be hung up on
+        QTest::addColumn<qint64>("most");  // and at most, with what the line holds
+        const qint64 slack = 1 << 20;
+        const QByteArray big = morePart(numberedNames(1000, 4000)); // about 4 MiB
+        // Cut off at the length of the name that would pass the bound.
+        const qint64 bound = SingleInstance::kMaxRequestBytes;
+        QTest::newRow("parts of 4 MiB")
+            << big << bound - SingleInstance::kMaxNameBytes << bound + slack;
+        const QByteArray shortest = morePart(QByteArrayList(4096, "/a"));
+        const qint64 parts = SingleInstance::kMaxRequestNames / 4096;
+        QTest::newRow("parts of the shortest names")
+            << shortest << parts * shortest.size() << (parts + 1) * shortest.size() + slack;
+    }
+    void anEndlessRequestIsCutOff() {
+        QFETCH(QByteArray, part);
+        QFETCH(qint64, least);
+        QFETCH(qint64, most);
+        SingleInstance running(name_);
+        QVERIFY(running.listen());
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        const qint64 heldBefore = heapInUse();
+        {
+            auto peer = sendEndlessly(name_, part, 2 * most);
+            QTRY_VERIFY_WITH_TIMEOUT(finished(peer), 120000);
+            const qint64 cutAt = peer.get();
+            QVERIFY2(cutAt >= 0, "the request was never cut off");
+            QVERIFY2(cutAt >= least && cutAt <= most, qPrintable(QString::number(cutAt)));
+        }
+        QCOMPARE(opened.size(), 0);
+        QVERIFY2(heapInUse() < heldBefore + (8 << 20),
+                 qPrintable(QString("%1 bytes still held").arg(heapInUse() - heldBefore)));
+        servedAlone(running);
+    }
+
+    // A request that comes in small pieces costs the running program as much in
+    // one large part as in many small ones: each byte is looked at once, not the
+    // whole part under way again at every piece. The cost is the time this
+    // thread, the running program's, spends on the request; the two requests
+    // have the same names, bytes and pieces, and only their ratio is measured.
+    void aPartInPiecesIsReadOnce() {
+        SingleInstance running(name_);
+        QVERIFY(running.listen());
+        QSignalSpy opened(&running, &SingleInstance::filesOpened);
+        const QByteArrayList names = numberedNames(256, 4000); // about 1 MiB
+        QByteArray manyParts;
+        for (const QByteArray& n : names)
+            manyParts += n == names.back() ? request({n}) : morePart({n});
+        const QByteArray onePart = request(names);
+        const auto cost = [&](const QByteArray& bytes) -> qint64 {
+            const int before = int(opened.size());
+            const qint64 start = threadCpuNs();
+            auto peer = drip(name_, bytes, 4096);
+            const bool taken = opened.wait(60000) && opened.size() == before + 1 &&
+                               filesOf(opened, before) == names;
+            const qint64 spent = threadCpuNs() - start;
+            return peer.get() && taken ? spent : -1;
+        };
+        qint64 one = std::numeric_limits<qint64>::max(), many = one;
+        for (int round = 0; round < 3; ++round) {
+            one = std::min(one, cost(onePart));
+            many = std::min(many, cost(manyParts));
+            QVERIFY(one > 0 && many > 0);
+        }
+        QVERIFY2(one < 3 * many,
+                 qPrintable(QString("%1 ns in one part, %2 ns in many").arg(one).arg(many)));
     }
 
     // Both ends make sure the other is the same user.
