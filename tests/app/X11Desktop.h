@@ -5,6 +5,8 @@
 // (Alt+F4) see them, and a drag between two programs is a real one.
 #pragma once
 
+#include <QGuiApplication>
+
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
@@ -257,5 +259,21 @@ class Desktop {
     xcb_window_t root_ = 0;
     xcb_extension_t xtest_ = {"XTEST", 0};
 };
+
+// The desktop that a test case runs on: the display's, when Qt runs on X and a
+// window manager has claimed the screen (with-openbox.sh starts the tests so).
+// Otherwise none, and `whyNot` tells why the case is skipped.
+inline std::unique_ptr<Desktop> managedDesktop(const char*& whyNot) {
+    if (QGuiApplication::platformName() != "xcb") {
+        whyNot = "needs an X display with a window manager (run through with-openbox.sh)";
+        return nullptr;
+    }
+    auto desktop = std::make_unique<Desktop>();
+    if (!desktop->hasWindowManager()) {
+        whyNot = "no window manager on this display (run through with-openbox.sh)";
+        return nullptr;
+    }
+    return desktop;
+}
 
 } // namespace qmk::test::x11
