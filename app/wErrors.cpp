@@ -4,6 +4,7 @@
 #include "model/Globals.h"
 #include "platform/Localization.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
@@ -52,10 +53,14 @@ wErrors::wErrors(wMain* parent) : QDialog(parent) {
     // pushes the panel past it.
     const QRect main = parent->frameGeometry();
     move(main.left() - kWidth, parent->content()->mapToGlobal(QPoint(0, 0)).y());
-    show();
     // A tool window is not given the focus as it opens; the panel takes it, so
-    // Return and Escape reach its button.
-    activateWindow();
+    // Return and Escape reach its button, but only from this program: opened while
+    // the user works in another one, it would take the Return or Escape typed there.
+    const bool ours = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    setAttribute(Qt::WA_ShowWithoutActivating, !ours);
+    show();
+    if (ours)
+        activateWindow();
 }
 
 void wErrors::Layout() {

@@ -36,7 +36,8 @@ class wErrors : public QDialog {
     static constexpr int kHeight = 162;
 
     // Builds the panel, shows it and places it with its right edge on the main
-    // window's left edge and its top on the main window's top.
+    // window's left edge and its top on the main window's top. It opens active
+    // while this program is the active one, otherwise without taking the focus.
     explicit wErrors(wMain* parent);
 
     // Appends one row: the file's name and the message.

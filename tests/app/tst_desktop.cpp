@@ -1,15 +1,17 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, the error panel's rows while it is active,
-// and Ctrl+Q typed while the error panel has the focus. Without a window manager these tests are
-// skipped.
+// queue panel in the middle of a batch, the error panel's rows while it is
+// active, who has the keyboard when it opens beside another program
+// (other-program), and Ctrl+Q typed while the error panel has the focus.
+// Without a window manager these tests are skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
 #include "X11Desktop.h"
 
 #include "app/App.h"
+#include "app/ConvertThread.h"
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
 
@@ -17,8 +19,12 @@
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+#include <optional>
 
 using namespace qmk;
 using namespace qmk::test;
@@ -26,6 +32,7 @@ using namespace qmk::test;
 namespace {
 
 constexpr int kBatchTimeoutMs = 120000;
+const QString kPro = "Ce document est déjà dans la version Pro 6.2";
 
 QRect contentOnScreen(const wMain& w) {
     return QRect(w.content()->mapToGlobal(QPoint(0, 0)), w.content()->size());
@@ -65,6 +72,70 @@ int runLoop() {
     return QApplication::exec();
 }
 
+// The program the user works in beside this one (other-program), and what it has
+// said so far.
+class OtherProgram {
+  public:
+    OtherProgram() {
+        QObject::connect(&p_, &QProcess::readyReadStandardOutput, &p_, [this] {
+            while (p_.canReadLine())
+                lines_ << QString::fromUtf8(p_.readLine()).trimmed();
+        });
+        p_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p_.start(QMK_OTHER_PROGRAM);
+    }
+    ~OtherProgram() {
+        if (p_.state() != QProcess::NotRunning) {
+            p_.kill();
+            p_.waitForFinished(5000);
+        }
+    }
+
+    uint32_t pid() const { return uint32_t(p_.processId()); }
+    bool said(const QString& line) const { return lines_.contains(line); }
+    // Whether it holds the keyboard, as it last said.
+    bool active() const {
+        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+            if (*it == "active" || *it == "inactive")
+                return *it == "active";
+        return false;
+    }
+    // The middle of its window, once it is on the screen.
+    std::optional<QPoint> middle() const {
+        for (const QString& l : lines_)
+            if (l.startsWith("ready ")) {
+                const QStringList n = l.split(' ');
+                return QRect(n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt()).center();
+            }
+        return std::nullopt;
+    }
+
+  private:
+    QProcess p_;
+    QStringList lines_;
+};
+
+// Holds each conversion of the main window's worker until the test lets it go, so
+// that the user can turn to another program while a file is being converted.
+class HeldConversions {
+  public:
+    explicit HeldConversions(wMain& w) {
+        w.convertThread()->setPauseDivisor(10);
+        w.convertThread()->setBody([go = go_](ConversionDocument& d, ConversionHandoff& h) {
+            // A worker stopped for quitting ends here, as at any of its pauses.
+            while (!go->tryAcquire(1, 20))
+                YieldNow();
+            conversion(d, h);
+        });
+    }
+    ~HeldConversions() { go_->release(1000); }
+
+    void letGo(int files = 1) { go_->release(files); }
+
+  private:
+    std::shared_ptr<QSemaphore> go_ = std::make_shared<QSemaphore>();
+};
+
 } // namespace
 
 class DesktopTest : public QObject {
@@ -83,6 +154,21 @@ class DesktopTest : public QObject {
             writeFile(paths.last(), v32Image(n.toStdString()));
         }
         return paths;
+    }
+
+    void clickAt(QPoint at, int times = 1) { QVERIFY(desktop_->click(at.x(), at.y(), times)); }
+
+    // The user clicks into the main window (where nothing reacts to a click) and
+    // works there.
+    void turnTo(wMain& w) {
+        clickAt(w.content()->mapToGlobal(QPoint(20, 20)));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &w, 10000);
+    }
+    // The user clicks into the other program and works there.
+    void turnTo(const OtherProgram& other) {
+        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
+        clickAt(*other.middle());
+        QTRY_VERIFY_WITH_TIMEOUT(other.active() && !QApplication::activeWindow(), 10000);
     }
 
   private slots:
@@ -223,7 +309,7 @@ class DesktopTest : public QObject {
     // other filled rows (no highlight, no outline). A click then selects a row.
     void errorPanelShowsNoRowAsCurrentUntilOneIsClicked() {
         wMain w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         // Rows 0 and 2 hold the same texts, so only a look of their own tells them apart.
         for (const char* name : {"Compta.qmkp", "Notes.txt", "Compta.qmkp"})
             w.addError(name, "Ce document est déjà dans la version Pro 6.2");
@@ -331,11 +417,61 @@ class DesktopTest : public QObject {
         QCOMPARE(running.state(), QProcess::Running);
     }
 
-    // Last: it quits the event loop. The error panel takes the focus as it opens;
-    // Ctrl+Q typed then quits all the same.
+    // A refusal that comes while the user works in another program opens the panel
+    // without the keyboard: the Return they type next goes on to that program, and
+    // the panel stays. While they work in this program, the panel takes the
+    // keyboard, and Return closes it.
+    void errorPanelTakesTheFocusOnlyFromItsOwnProgram_data() {
+        QTest::addColumn<bool>("elsewhere");
+        QTest::newRow("user in this program") << false;
+        QTest::newRow("user in another program") << true;
+    }
+    void errorPanelTakesTheFocusOnlyFromItsOwnProgram() {
+        QFETCH(bool, elsewhere);
+        const QStringList files = makeFiles({"Notes.txt"});
+        QVERIFY(writeFile(files[0], "Pas un document"));
+        OtherProgram other;
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
+        uint32_t otherWindow = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((otherWindow = desktop_->windowOf(other.pid(), "other-program")),
+                                 20000);
+        turnTo(w);
+        QVERIFY(dropOn(w, files));
+        // The batch runs: its file is being converted.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+        if (elsewhere)
+            turnTo(other);
+
+        held.letGo();
+        QTRY_VERIFY_WITH_TIMEOUT(w.errors, 20000);
+        QPointer<wErrors> panel = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        // What the panel asked of the window manager as it opened has been done.
+        QVERIFY(desktop_->windowManagerCaughtUp());
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->activeWindow(),
+                                  elsewhere ? otherWindow : uint32_t(panel->winId()), 10000);
+        QVERIFY(desktop_->pressKeys({x11::kReturn}));
+        if (elsewhere) {
+            QTRY_VERIFY_WITH_TIMEOUT(other.said("key Return"), 10000);
+            QVERIFY(panel && panel->isVisible());
+            QCOMPARE(w.errors.data(), panel.data());
+            QCOMPARE(QApplication::activeWindow(), nullptr);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!w.errors, 10000);
+            QVERIFY(!other.said("key Return"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+    }
+
+    // Last: it quits the event loop. Opened from the active main window, the error
+    // panel takes the focus; Ctrl+Q typed then quits all the same.
     void ctrlQWhileTheErrorPanelHasTheFocus() {
         wMain w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         w.addError("Compta.qmkp", "Ce document est déjà dans la version Pro 6.2");
         QPointer<wErrors> panel = w.errors.data();
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
