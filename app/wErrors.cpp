@@ -75,6 +75,10 @@ void wErrors::Layout() {
     resize(kWidth, kHeight);
     MsgBox = [this](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
+        // The panel takes the keyboard back while the box still holds it. Once the
+        // box is gone the window manager would hand it on itself, to a main window,
+        // this program's or another's, never to a panel.
+        connect(&box, &QMessageBox::buttonClicked, this, [this] { activateWindow(); });
         box.exec();
     };
 }

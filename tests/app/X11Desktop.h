@@ -27,6 +27,7 @@ namespace qmk::test::x11 {
 // Key symbols used by the tests.
 constexpr uint32_t kAlt_L = 0xffe9;
 constexpr uint32_t kControl_L = 0xffe3;
+constexpr uint32_t kEscape = 0xff1b;
 constexpr uint32_t kF4 = 0xffc1;
 constexpr uint32_t kReturn = 0xff0d;
 constexpr uint32_t kq = 0x0071;
@@ -162,10 +163,13 @@ class Desktop {
     bool pressButton(uint8_t button = 1) { return fakeInput(4, button); }
     bool releaseButton(uint8_t button = 1) { return fakeInput(5, button); }
     // Clicks the left button at a point of the screen, twice for a double click.
+    // After each click it waits, as a hand's pace would, until the window manager
+    // has let the click through: one that comes while the window manager still
+    // holds the last one back can go missing.
     bool click(int x, int y, int times = 1) {
         bool ok = movePointer(x, y);
         for (int i = 0; i < times; ++i)
-            ok = pressButton() && releaseButton() && ok;
+            ok = pressButton() && releaseButton() && windowManagerCaughtUp() && ok;
         return ok;
     }
 

@@ -3,7 +3,8 @@
 // and the queue panel land, the window manager's close request and Alt+F4 on the
 // queue panel in the middle of a batch, the error panel's rows while it is
 // active, who has the keyboard when it opens beside another program
-// (other-program), and Ctrl+Q typed while the error panel has the focus.
+// (other-program) and after its message box, and Ctrl+Q typed while the error
+// panel has the focus.
 // Without a window manager these tests are skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
@@ -16,6 +17,7 @@
 #include "app/Resources.h"
 
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
@@ -33,6 +35,15 @@ namespace {
 
 constexpr int kBatchTimeoutMs = 120000;
 const QString kPro = "Ce document est déjà dans la version Pro 6.2";
+const QString kUnknown = "Fichier de type inconnu (v. 18245)";
+
+// The rows of a list that are selected, by number.
+QList<int> selectedRows(const QTreeWidget* list) {
+    QList<int> rows;
+    for (QTreeWidgetItem* item : list->selectedItems())
+        rows << list->indexOfTopLevelItem(item);
+    return rows;
+}
 
 QRect contentOnScreen(const wMain& w) {
     return QRect(w.content()->mapToGlobal(QPoint(0, 0)), w.content()->size());
@@ -465,6 +476,60 @@ class DesktopTest : public QObject {
             QVERIFY(!other.said("key Return"));
         }
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+    }
+
+    // Once a row's message box is dismissed with Return, the keyboard is back in the
+    // panel, its row still selected, so Escape closes the panel; whether the user came
+    // to the panel from the main window or from another program.
+    void messageBoxGivesTheKeyboardBackToThePanel_data() {
+        QTest::addColumn<bool>("fromOther");
+        QTest::newRow("from the main window") << false;
+        QTest::newRow("from another program") << true;
+    }
+    void messageBoxGivesTheKeyboardBackToThePanel() {
+        QFETCH(bool, fromOther);
+        OtherProgram other;
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
+        turnTo(w);
+        if (fromOther)
+            turnTo(other);
+        w.addError("Compta.qmkp", kPro);
+        w.addError("Notes.txt", kUnknown);
+        QPointer<wErrors> panel = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        QTreeWidget* list = panel->lbErrors();
+
+        // The box runs its own event loop: it is dismissed from there, with Return
+        // once it holds the keyboard (or closed after a long while, so that a box that
+        // never gets the keyboard fails the test rather than hanging it).
+        QString shown;
+        QTimer dismiss;
+        const QDeadlineTimer giveUp(60000);
+        connect(&dismiss, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !shown.isEmpty())
+                return;
+            if (QApplication::activeWindow() == box) {
+                shown = box->text();
+                desktop_->pressKeys({x11::kReturn});
+            } else if (giveUp.hasExpired()) {
+                box->reject();
+            }
+        });
+        dismiss.start(20);
+        clickAt(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center()),
+                2);
+        QTRY_COMPARE_WITH_TIMEOUT(shown, kUnknown, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
+
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->activeWindow(), uint32_t(panel->winId()), 10000);
+        QCOMPARE(selectedRows(list), QList<int>({1}));
+        QVERIFY(desktop_->pressKeys({x11::kEscape}));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.errors, 10000);
+        QVERIFY(!other.said("key Esc"));
     }
 
     // Last: it quits the event loop. Opened from the active main window, the error
