@@ -34,6 +34,26 @@ void ErrorList::focusInEvent(QFocusEvent* e) {
         selectionModel()->clearCurrentIndex();
 }
 
+QModelIndex ErrorList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Without a current row the list would go to the first row whatever the key.
+    const int count = topLevelItemCount();
+    if (currentIndex().isValid() || count == 0)
+        return StripedList::moveCursor(action, modifiers);
+    const QModelIndex last = indexFromItem(topLevelItem(count - 1));
+    switch (action) {
+    case MoveEnd:
+        return last;
+    case MovePageDown: {
+        // As from the first row: to the first row the list does not wholly show.
+        const int top = visualRect(indexFromItem(topLevelItem(0))).top();
+        const QModelIndex below = indexAt(QPoint(0, top + viewport()->height()));
+        return below.isValid() ? below : last;
+    }
+    default: // Down, Home and the rest: the first row
+        return StripedList::moveCursor(action, modifiers);
+    }
+}
+
 QString wErrors::kErrors() {
     return QString::fromStdString(GetLocalizedString("wErrors.kErrors", "Erreurs", ""));
 }

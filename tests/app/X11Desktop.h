@@ -27,8 +27,11 @@ namespace qmk::test::x11 {
 // Key symbols used by the tests.
 constexpr uint32_t kAlt_L = 0xffe9;
 constexpr uint32_t kControl_L = 0xffe3;
+constexpr uint32_t kDown = 0xff54;
+constexpr uint32_t kEnd = 0xff57;
 constexpr uint32_t kEscape = 0xff1b;
 constexpr uint32_t kF4 = 0xffc1;
+constexpr uint32_t kPage_Down = 0xff56;
 constexpr uint32_t kReturn = 0xff0d;
 constexpr uint32_t kq = 0x0071;
 

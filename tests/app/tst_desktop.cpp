@@ -3,8 +3,8 @@
 // and the queue panel land, the window manager's close request and Alt+F4 on the
 // queue panel in the middle of a batch, the error panel's rows while it is
 // active, who has the keyboard when it opens beside another program
-// (other-program) and after its message box, and Ctrl+Q typed while the error
-// panel has the focus.
+// (other-program) and after its message box, the keys that move in its list with
+// no current row, and Ctrl+Q typed while the error panel has the focus.
 // Without a window manager these tests are skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
@@ -530,6 +530,45 @@ class DesktopTest : public QObject {
         QVERIFY(desktop_->pressKeys({x11::kEscape}));
         QTRY_VERIFY_WITH_TIMEOUT(!w.errors, 10000);
         QVERIFY(!other.said("key Esc"));
+    }
+
+    // With no current row, the first key goes where it says: End to the last row,
+    // Page Down to the first row that the list did not wholly show, Down to the first
+    // row. Until then no row is picked.
+    void keysWithoutACurrentRow_data() {
+        QTest::addColumn<uint32_t>("key");
+        QTest::addColumn<QString>("reaches");
+        QTest::newRow("End") << x11::kEnd << "the last row";
+        QTest::newRow("Page Down") << x11::kPage_Down << "a page down";
+        QTest::newRow("Down") << x11::kDown << "the first row";
+    }
+    void keysWithoutACurrentRow() {
+        QFETCH(uint32_t, key);
+        QFETCH(QString, reaches);
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        turnTo(w);
+        constexpr int rows = 20; // more than a page
+        for (int i = 1; i <= rows; ++i)
+            w.addError(QString("Compta %1.qmkp").arg(i), kPro);
+        QPointer<wErrors> panel = w.errors.data();
+        QTreeWidget* list = panel->lbErrors();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus(), 10000);
+        QVERIFY(list->selectedItems().isEmpty());
+
+        int expected = 0;
+        if (reaches == "the last row") {
+            expected = rows - 1;
+        } else if (reaches == "a page down") {
+            while (list->visualItemRect(list->topLevelItem(expected)).bottom() <
+                   list->viewport()->height())
+                ++expected;
+            QVERIFY(expected > 1 && expected < rows - 1);
+        }
+        QVERIFY(desktop_->pressKeys({key}));
+        QTRY_COMPARE_WITH_TIMEOUT(selectedRows(list), QList<int>({expected}), 10000);
+        QCOMPARE(list->indexOfTopLevelItem(list->currentItem()), expected);
     }
 
     // Last: it quits the event loop. Opened from the active main window, the error
