@@ -1,11 +1,11 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, the error panel's rows while it is
-// active, who has the keyboard when it opens beside another program
-// (other-program) and after its message box, the keys that move in its list with
-// no current row, and Ctrl+Q typed while the error panel has the focus.
-// Without a window manager these tests are skipped.
+// queue panel in the middle of a batch, the queue list's stripes on the screen,
+// the error panel's rows while it is active, who has the keyboard when it opens
+// beside another program (other-program) and after its message box, the keys
+// that move in its list with no current row, and Ctrl+Q typed while the error
+// panel has the focus. Without a window manager these tests are skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
@@ -569,6 +569,45 @@ class DesktopTest : public QObject {
         QVERIFY(desktop_->pressKeys({key}));
         QTRY_COMPARE_WITH_TIMEOUT(selectedRows(list), QList<int>({expected}), 10000);
         QCOMPARE(list->indexOfTopLevelItem(list->currentItem()), expected);
+    }
+
+    // The queue list takes no input, yet on the screen its rows are striped as in a
+    // list that does: the odd rows on the list's normal background, the even ones
+    // #EFEEFF, also below the last name.
+    void queueListStripedOnTheScreen() {
+        const QStringList files = makeFiles({"Un.qmk3", "Deux.qmk3", "Trois.qmk3"});
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000); // open
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        QTreeWidget* list = panel->lbQueue();
+        QVERIFY(!list->isEnabled());
+
+        auto backgrounds = [list] {
+            const QRect first = list->visualItemRect(list->topLevelItem(0));
+            const QPoint at = list->viewport()->mapToGlobal(first.topLeft());
+            const QImage screen =
+                QGuiApplication::primaryScreen()
+                    ->grabWindow(0, at.x(), at.y(), first.width(), 5 * first.height())
+                    .toImage();
+            QList<QColor> colours;
+            for (int row = 0; row < 5; ++row) // right of the short names: background only
+                colours << screen.pixelColor(first.width() - 4,
+                                             row * first.height() + first.height() / 2);
+            return colours;
+        };
+        const QColor even = wQueue::evenRowColor();
+        const QColor odd = QApplication::palette(list).color(QPalette::Active, QPalette::Base);
+        QTRY_COMPARE_WITH_TIMEOUT(backgrounds(), QList<QColor>({even, odd, even, odd, even}),
+                                  10000);
+        shoot("queue-list-stripes");
+        held.letGo(files.size());
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
     }
 
     // Last: it quits the event loop. Opened from the active main window, the error
