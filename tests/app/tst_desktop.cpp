@@ -167,19 +167,21 @@ class DesktopTest : public QObject {
         return paths;
     }
 
-    void clickAt(QPoint at, int times = 1) { QVERIFY(desktop_->click(at.x(), at.y(), times)); }
-
     // The user clicks into the main window (where nothing reacts to a click) and
     // works there.
-    void turnTo(wMain& w) {
-        clickAt(w.content()->mapToGlobal(QPoint(20, 20)));
-        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &w, 10000);
+    bool turnTo(wMain& w) {
+        const QPoint at = w.content()->mapToGlobal(QPoint(20, 20));
+        return desktop_->click(at.x(), at.y()) &&
+               QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }, 10000);
     }
     // The user clicks into the other program and works there.
-    void turnTo(const OtherProgram& other) {
-        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
-        clickAt(*other.middle());
-        QTRY_VERIFY_WITH_TIMEOUT(other.active() && !QApplication::activeWindow(), 10000);
+    bool turnTo(const OtherProgram& other) {
+        if (!QTest::qWaitFor([&] { return other.middle().has_value(); }, 20000))
+            return false;
+        const QPoint at = *other.middle();
+        return desktop_->click(at.x(), at.y()) &&
+               QTest::qWaitFor([&] { return other.active() && !QApplication::activeWindow(); },
+                               10000);
     }
 
   private slots:
@@ -446,16 +448,17 @@ class DesktopTest : public QObject {
         BatchProbe probe(w);
         HeldConversions held(w);
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The other program is on the screen; it may have taken the keyboard as it opened.
         QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
         uint32_t otherWindow = 0;
         QTRY_VERIFY_WITH_TIMEOUT((otherWindow = desktop_->windowOf(other.pid(), "other-program")),
                                  20000);
-        turnTo(w);
+        QVERIFY(turnTo(w));
         QVERIFY(dropOn(w, files));
         // The batch runs: its file is being converted.
         QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
         if (elsewhere)
-            turnTo(other);
+            QVERIFY(turnTo(other));
 
         held.letGo();
         QTRY_VERIFY_WITH_TIMEOUT(w.errors, 20000);
@@ -491,10 +494,11 @@ class DesktopTest : public QObject {
         OtherProgram other;
         wMain w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The other program is on the screen; it may have taken the keyboard as it opened.
         QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
-        turnTo(w);
+        QVERIFY(turnTo(w));
         if (fromOther)
-            turnTo(other);
+            QVERIFY(turnTo(other));
         w.addError("Compta.qmkp", kPro);
         w.addError("Notes.txt", kUnknown);
         QPointer<wErrors> panel = w.errors.data();
@@ -519,8 +523,9 @@ class DesktopTest : public QObject {
             }
         });
         dismiss.start(20);
-        clickAt(list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center()),
-                2);
+        const QPoint row =
+            list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
+        QVERIFY(desktop_->click(row.x(), row.y(), 2));
         QTRY_COMPARE_WITH_TIMEOUT(shown, kUnknown, 30000);
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
 
@@ -547,7 +552,7 @@ class DesktopTest : public QObject {
         QFETCH(QString, reaches);
         wMain w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        turnTo(w);
+        QVERIFY(turnTo(w));
         constexpr int rows = 20; // more than a page
         for (int i = 1; i <= rows; ++i)
             w.addError(QString("Compta %1.qmkp").arg(i), kPro);
