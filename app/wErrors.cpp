@@ -4,6 +4,7 @@
 #include "model/Globals.h"
 #include "platform/Localization.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
@@ -33,6 +34,26 @@ void ErrorList::focusInEvent(QFocusEvent* e) {
         selectionModel()->clearCurrentIndex();
 }
 
+QModelIndex ErrorList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Without a current row the list would go to the first row whatever the key.
+    const int count = topLevelItemCount();
+    if (currentIndex().isValid() || count == 0)
+        return StripedList::moveCursor(action, modifiers);
+    const QModelIndex last = indexFromItem(topLevelItem(count - 1));
+    switch (action) {
+    case MoveEnd:
+        return last;
+    case MovePageDown: {
+        // As from the first row: to the first row the list does not wholly show.
+        const int top = visualRect(indexFromItem(topLevelItem(0))).top();
+        const QModelIndex below = indexAt(QPoint(0, top + viewport()->height()));
+        return below.isValid() ? below : last;
+    }
+    default: // Down, Home and the rest: the first row
+        return StripedList::moveCursor(action, modifiers);
+    }
+}
+
 QString wErrors::kErrors() {
     return QString::fromStdString(GetLocalizedString("wErrors.kErrors", "Erreurs", ""));
 }
@@ -52,10 +73,14 @@ wErrors::wErrors(wMain* parent) : QDialog(parent) {
     // pushes the panel past it.
     const QRect main = parent->frameGeometry();
     move(main.left() - kWidth, parent->content()->mapToGlobal(QPoint(0, 0)).y());
-    show();
     // A tool window is not given the focus as it opens; the panel takes it, so
-    // Return and Escape reach its button.
-    activateWindow();
+    // Return and Escape reach its button, but only from this program: opened while
+    // the user works in another one, it would take the Return or Escape typed there.
+    const bool ours = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    setAttribute(Qt::WA_ShowWithoutActivating, !ours);
+    show();
+    if (ours)
+        activateWindow();
 }
 
 void wErrors::Layout() {
@@ -70,6 +95,10 @@ void wErrors::Layout() {
     resize(kWidth, kHeight);
     MsgBox = [this](const QString& text) {
         QMessageBox box(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
+        // The panel takes the keyboard back while the box still holds it. Once the
+        // box is gone the window manager would hand it on itself, to a main window,
+        // this program's or another's, never to a panel.
+        connect(&box, &QMessageBox::buttonClicked, this, [this] { activateWindow(); });
         box.exec();
     };
 }

@@ -15,7 +15,8 @@ namespace qmk {
 class wMain;
 
 // The list of refusals; reports every double click, also one below the last row.
-// No row is current until the user picks one.
+// No row is current until the user picks one; the first key then moves as from
+// above the first row.
 class ErrorList : public StripedList {
     Q_OBJECT
   public:
@@ -27,6 +28,7 @@ class ErrorList : public StripedList {
   protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 };
 
 class wErrors : public QDialog {
@@ -36,7 +38,8 @@ class wErrors : public QDialog {
     static constexpr int kHeight = 162;
 
     // Builds the panel, shows it and places it with its right edge on the main
-    // window's left edge and its top on the main window's top.
+    // window's left edge and its top on the main window's top. It opens active
+    // while this program is the active one, otherwise without taking the focus.
     explicit wErrors(wMain* parent);
 
     // Appends one row: the file's name and the message.

@@ -58,9 +58,11 @@ wQueue::wQueue(wMain* mainWindow, SharedFileList files, std::function<void()> sl
     };
     lbQueue_->setEnabled(false);
     // The list takes no input, yet the names are what the panel is for: the heading
-    // and the rows keep an enabled list's text colours, not the faded ones.
+    // and the rows keep an enabled list's colours, not the faded ones. On the faded
+    // background the odd rows would hardly differ from the even rows' fill.
     QPalette readable = lbQueue_->palette();
-    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+    for (const auto role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base})
         readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
     lbQueue_->setPalette(readable);
     layoutList();

@@ -5,11 +5,15 @@
 // (Alt+F4) see them, and a drag between two programs is a real one.
 #pragma once
 
+#include <QGuiApplication>
+
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
+#include <poll.h>
 #include <sys/uio.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,7 +27,12 @@ namespace qmk::test::x11 {
 // Key symbols used by the tests.
 constexpr uint32_t kAlt_L = 0xffe9;
 constexpr uint32_t kControl_L = 0xffe3;
+constexpr uint32_t kDown = 0xff54;
+constexpr uint32_t kEnd = 0xff57;
+constexpr uint32_t kEscape = 0xff1b;
 constexpr uint32_t kF4 = 0xffc1;
+constexpr uint32_t kPage_Down = 0xff56;
+constexpr uint32_t kReturn = 0xff0d;
 constexpr uint32_t kq = 0x0071;
 
 // The XTEST FakeInput request as it goes on the wire.
@@ -156,6 +165,51 @@ class Desktop {
     // Presses or releases a mouse button (1 the left one) where the pointer is.
     bool pressButton(uint8_t button = 1) { return fakeInput(4, button); }
     bool releaseButton(uint8_t button = 1) { return fakeInput(5, button); }
+    // Clicks the left button at a point of the screen, twice for a double click.
+    // After each click it waits, as a hand's pace would, until the window manager
+    // has let the click through: one that comes while the window manager still
+    // holds the last one back can go missing.
+    bool click(int x, int y, int times = 1) {
+        bool ok = movePointer(x, y);
+        for (int i = 0; i < times; ++i)
+            ok = pressButton() && releaseButton() && windowManagerCaughtUp() && ok;
+        return ok;
+    }
+
+    // Waits until the window manager has handled every request that reached the
+    // server before this call, such as a program's request to activate one of its
+    // windows: the window manager answers a request for the frame extents of a
+    // window it does not manage by setting them on that window, in turn with the
+    // rest. False when no answer came within timeoutMs.
+    bool windowManagerCaughtUp(int timeoutMs = 20000) {
+        const xcb_window_t probe = xcb_generate_id(c_);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, 0, probe, root_, -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                          XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+        toWindowManager(probe, "_NET_REQUEST_FRAME_EXTENTS", {});
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        pollfd fd = {xcb_get_file_descriptor(c_), POLLIN, 0};
+        bool answered = false;
+        while (!answered) {
+            xcb_generic_event_t* e = xcb_poll_for_event(c_);
+            if (!e) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0 || poll(&fd, 1, int(left.count())) <= 0)
+                    break;
+                continue;
+            }
+            const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+            answered = (e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && p->window == probe &&
+                       p->atom == extents;
+            free(e);
+        }
+        xcb_destroy_window(c_, probe);
+        sync();
+        return answered;
+    }
 
   private:
     std::vector<uint32_t> values(uint32_t window, const char* property, xcb_atom_t type) {
@@ -257,5 +311,21 @@ class Desktop {
     xcb_window_t root_ = 0;
     xcb_extension_t xtest_ = {"XTEST", 0};
 };
+
+// The desktop that a test case runs on: the display's, when Qt runs on X and a
+// window manager has claimed the screen (with-openbox.sh starts the tests so).
+// Otherwise none, and `whyNot` tells why the case is skipped.
+inline std::unique_ptr<Desktop> managedDesktop(const char*& whyNot) {
+    if (QGuiApplication::platformName() != "xcb") {
+        whyNot = "needs an X display with a window manager (run through with-openbox.sh)";
+        return nullptr;
+    }
+    auto desktop = std::make_unique<Desktop>();
+    if (!desktop->hasWindowManager()) {
+        whyNot = "no window manager on this display (run through with-openbox.sh)";
+        return nullptr;
+    }
+    return desktop;
+}
 
 } // namespace qmk::test::x11

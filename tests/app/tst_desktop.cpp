@@ -1,24 +1,32 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, the error panel's rows while it is active,
-// and Ctrl+Q typed while the error panel has the focus. Without a window manager these tests are
-// skipped.
+// queue panel in the middle of a batch, the queue list's stripes on the screen,
+// the error panel's rows while it is active, who has the keyboard when it opens
+// beside another program (other-program) and after its message box, the keys
+// that move in its list with no current row, and Ctrl+Q typed while the error
+// panel has the focus. Without a window manager these tests are skipped.
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
 #include "X11Desktop.h"
 
 #include "app/App.h"
+#include "app/ConvertThread.h"
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
 
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+#include <optional>
 
 using namespace qmk;
 using namespace qmk::test;
@@ -26,6 +34,16 @@ using namespace qmk::test;
 namespace {
 
 constexpr int kBatchTimeoutMs = 120000;
+const QString kPro = "Ce document est déjà dans la version Pro 6.2";
+const QString kUnknown = "Fichier de type inconnu (v. 18245)";
+
+// The rows of a list that are selected, by number.
+QList<int> selectedRows(const QTreeWidget* list) {
+    QList<int> rows;
+    for (QTreeWidgetItem* item : list->selectedItems())
+        rows << list->indexOfTopLevelItem(item);
+    return rows;
+}
 
 QRect contentOnScreen(const wMain& w) {
     return QRect(w.content()->mapToGlobal(QPoint(0, 0)), w.content()->size());
@@ -65,6 +83,70 @@ int runLoop() {
     return QApplication::exec();
 }
 
+// The program the user works in beside this one (other-program), and what it has
+// said so far.
+class OtherProgram {
+  public:
+    OtherProgram() {
+        QObject::connect(&p_, &QProcess::readyReadStandardOutput, &p_, [this] {
+            while (p_.canReadLine())
+                lines_ << QString::fromUtf8(p_.readLine()).trimmed();
+        });
+        p_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p_.start(QMK_OTHER_PROGRAM);
+    }
+    ~OtherProgram() {
+        if (p_.state() != QProcess::NotRunning) {
+            p_.kill();
+            p_.waitForFinished(5000);
+        }
+    }
+
+    uint32_t pid() const { return uint32_t(p_.processId()); }
+    bool said(const QString& line) const { return lines_.contains(line); }
+    // Whether it holds the keyboard, as it last said.
+    bool active() const {
+        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+            if (*it == "active" || *it == "inactive")
+                return *it == "active";
+        return false;
+    }
+    // The middle of its window, once it is on the screen.
+    std::optional<QPoint> middle() const {
+        for (const QString& l : lines_)
+            if (l.startsWith("ready ")) {
+                const QStringList n = l.split(' ');
+                return QRect(n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt()).center();
+            }
+        return std::nullopt;
+    }
+
+  private:
+    QProcess p_;
+    QStringList lines_;
+};
+
+// Holds each conversion of the main window's worker until the test lets it go, so
+// that the user can turn to another program while a file is being converted.
+class HeldConversions {
+  public:
+    explicit HeldConversions(wMain& w) {
+        w.convertThread()->setPauseDivisor(10);
+        w.convertThread()->setBody([go = go_](ConversionDocument& d, ConversionHandoff& h) {
+            // A worker stopped for quitting ends here, as at any of its pauses.
+            while (!go->tryAcquire(1, 20))
+                YieldNow();
+            conversion(d, h);
+        });
+    }
+    ~HeldConversions() { go_->release(1000); }
+
+    void letGo(int files = 1) { go_->release(files); }
+
+  private:
+    std::shared_ptr<QSemaphore> go_ = std::make_shared<QSemaphore>();
+};
+
 } // namespace
 
 class DesktopTest : public QObject {
@@ -85,13 +167,29 @@ class DesktopTest : public QObject {
         return paths;
     }
 
+    // The user clicks into the main window (where nothing reacts to a click) and
+    // works there.
+    bool turnTo(wMain& w) {
+        const QPoint at = w.content()->mapToGlobal(QPoint(20, 20));
+        return desktop_->click(at.x(), at.y()) &&
+               QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }, 10000);
+    }
+    // The user clicks into the other program and works there.
+    bool turnTo(const OtherProgram& other) {
+        if (!QTest::qWaitFor([&] { return other.middle().has_value(); }, 20000))
+            return false;
+        const QPoint at = *other.middle();
+        return desktop_->click(at.x(), at.y()) &&
+               QTest::qWaitFor([&] { return other.active() && !QApplication::activeWindow(); },
+                               10000);
+    }
+
   private slots:
     void initTestCase() {
-        if (QGuiApplication::platformName() != "xcb")
-            QSKIP("needs an X display with a window manager (run through with-openbox.sh)");
-        desktop_ = std::make_unique<x11::Desktop>();
-        if (!desktop_->hasWindowManager())
-            QSKIP("no window manager on this display (run through with-openbox.sh)");
+        const char* whyNot = nullptr;
+        desktop_ = x11::managedDesktop(whyNot);
+        if (!desktop_)
+            QSKIP(whyNot);
         QVERIFY(dir_.isValid());
         SetResourcesFolder(QMK_RESOURCES_DIR);
     }
@@ -224,7 +322,7 @@ class DesktopTest : public QObject {
     // other filled rows (no highlight, no outline). A click then selects a row.
     void errorPanelShowsNoRowAsCurrentUntilOneIsClicked() {
         wMain w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         // Rows 0 and 2 hold the same texts, so only a look of their own tells them apart.
         for (const char* name : {"Compta.qmkp", "Notes.txt", "Compta.qmkp"})
             w.addError(name, "Ce document est déjà dans la version Pro 6.2");
@@ -332,11 +430,196 @@ class DesktopTest : public QObject {
         QCOMPARE(running.state(), QProcess::Running);
     }
 
-    // Last: it quits the event loop. The error panel takes the focus as it opens;
-    // Ctrl+Q typed then quits all the same.
-    void ctrlQWhileTheErrorPanelHasTheFocus() {
+    // A refusal that comes while the user works in another program opens the panel
+    // without the keyboard: the Return they type next goes on to that program, and
+    // the panel stays. While they work in this program, the panel takes the
+    // keyboard, and Return closes it.
+    void errorPanelTakesTheFocusOnlyFromItsOwnProgram_data() {
+        QTest::addColumn<bool>("elsewhere");
+        QTest::newRow("user in this program") << false;
+        QTest::newRow("user in another program") << true;
+    }
+    void errorPanelTakesTheFocusOnlyFromItsOwnProgram() {
+        QFETCH(bool, elsewhere);
+        const QStringList files = makeFiles({"Notes.txt"});
+        QVERIFY(writeFile(files[0], "Pas un document"));
+        OtherProgram other;
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The other program is on the screen; it may have taken the keyboard as it opened.
+        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
+        uint32_t otherWindow = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((otherWindow = desktop_->windowOf(other.pid(), "other-program")),
+                                 20000);
+        QVERIFY(turnTo(w));
+        QVERIFY(dropOn(w, files));
+        // The batch runs: its file is being converted.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+        if (elsewhere)
+            QVERIFY(turnTo(other));
+
+        held.letGo();
+        QTRY_VERIFY_WITH_TIMEOUT(w.errors, 20000);
+        QPointer<wErrors> panel = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        // What the panel asked of the window manager as it opened has been done.
+        QVERIFY(desktop_->windowManagerCaughtUp());
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->activeWindow(),
+                                  elsewhere ? otherWindow : uint32_t(panel->winId()), 10000);
+        QVERIFY(desktop_->pressKeys({x11::kReturn}));
+        if (elsewhere) {
+            QTRY_VERIFY_WITH_TIMEOUT(other.said("key Return"), 10000);
+            QVERIFY(panel && panel->isVisible());
+            QCOMPARE(w.errors.data(), panel.data());
+            QCOMPARE(QApplication::activeWindow(), nullptr);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!w.errors, 10000);
+            QVERIFY(!other.said("key Return"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+    }
+
+    // Once a row's message box is dismissed with Return, the keyboard is back in the
+    // panel, its row still selected, so Escape closes the panel; whether the user came
+    // to the panel from the main window or from another program.
+    void messageBoxGivesTheKeyboardBackToThePanel_data() {
+        QTest::addColumn<bool>("fromOther");
+        QTest::newRow("from the main window") << false;
+        QTest::newRow("from another program") << true;
+    }
+    void messageBoxGivesTheKeyboardBackToThePanel() {
+        QFETCH(bool, fromOther);
+        OtherProgram other;
         wMain w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The other program is on the screen; it may have taken the keyboard as it opened.
+        QTRY_VERIFY_WITH_TIMEOUT(other.middle(), 20000);
+        QVERIFY(turnTo(w));
+        if (fromOther)
+            QVERIFY(turnTo(other));
+        w.addError("Compta.qmkp", kPro);
+        w.addError("Notes.txt", kUnknown);
+        QPointer<wErrors> panel = w.errors.data();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        QTreeWidget* list = panel->lbErrors();
+
+        // The box runs its own event loop: it is dismissed from there, with Return
+        // once it holds the keyboard (or closed after a long while, so that a box that
+        // never gets the keyboard fails the test rather than hanging it).
+        QString shown;
+        QTimer dismiss;
+        const QDeadlineTimer giveUp(60000);
+        connect(&dismiss, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !shown.isEmpty())
+                return;
+            if (QApplication::activeWindow() == box) {
+                shown = box->text();
+                desktop_->pressKeys({x11::kReturn});
+            } else if (giveUp.hasExpired()) {
+                box->reject();
+            }
+        });
+        dismiss.start(20);
+        const QPoint row =
+            list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
+        QVERIFY(desktop_->click(row.x(), row.y(), 2));
+        QTRY_COMPARE_WITH_TIMEOUT(shown, kUnknown, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
+
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->activeWindow(), uint32_t(panel->winId()), 10000);
+        QCOMPARE(selectedRows(list), QList<int>({1}));
+        QVERIFY(desktop_->pressKeys({x11::kEscape}));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.errors, 10000);
+        QVERIFY(!other.said("key Esc"));
+    }
+
+    // With no current row, the first key goes where it says: End to the last row,
+    // Page Down to the first row that the list did not wholly show, Down to the first
+    // row. Until then no row is picked.
+    void keysWithoutACurrentRow_data() {
+        QTest::addColumn<uint32_t>("key");
+        QTest::addColumn<QString>("reaches");
+        QTest::newRow("End") << x11::kEnd << "the last row";
+        QTest::newRow("Page Down") << x11::kPage_Down << "a page down";
+        QTest::newRow("Down") << x11::kDown << "the first row";
+    }
+    void keysWithoutACurrentRow() {
+        QFETCH(uint32_t, key);
+        QFETCH(QString, reaches);
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(turnTo(w));
+        constexpr int rows = 20; // more than a page
+        for (int i = 1; i <= rows; ++i)
+            w.addError(QString("Compta %1.qmkp").arg(i), kPro);
+        QPointer<wErrors> panel = w.errors.data();
+        QTreeWidget* list = panel->lbErrors();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus(), 10000);
+        QVERIFY(list->selectedItems().isEmpty());
+
+        int expected = 0;
+        if (reaches == "the last row") {
+            expected = rows - 1;
+        } else if (reaches == "a page down") {
+            while (list->visualItemRect(list->topLevelItem(expected)).bottom() <
+                   list->viewport()->height())
+                ++expected;
+            QVERIFY(expected > 1 && expected < rows - 1);
+        }
+        QVERIFY(desktop_->pressKeys({key}));
+        QTRY_COMPARE_WITH_TIMEOUT(selectedRows(list), QList<int>({expected}), 10000);
+        QCOMPARE(list->indexOfTopLevelItem(list->currentItem()), expected);
+    }
+
+    // The queue list takes no input, yet on the screen its rows are striped as in a
+    // list that does: the odd rows on the list's normal background, the even ones
+    // #EFEEFF, also below the last name.
+    void queueListStripedOnTheScreen() {
+        const QStringList files = makeFiles({"Un.qmk3", "Deux.qmk3", "Trois.qmk3"});
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000); // open
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        QTreeWidget* list = panel->lbQueue();
+        QVERIFY(!list->isEnabled());
+
+        auto backgrounds = [list] {
+            const QRect first = list->visualItemRect(list->topLevelItem(0));
+            const QPoint at = list->viewport()->mapToGlobal(first.topLeft());
+            const QImage screen =
+                QGuiApplication::primaryScreen()
+                    ->grabWindow(0, at.x(), at.y(), first.width(), 5 * first.height())
+                    .toImage();
+            QList<QColor> colours;
+            for (int row = 0; row < 5; ++row) // right of the short names: background only
+                colours << screen.pixelColor(first.width() - 4,
+                                             row * first.height() + first.height() / 2);
+            return colours;
+        };
+        const QColor even = wQueue::evenRowColor();
+        const QColor odd = QApplication::palette(list).color(QPalette::Active, QPalette::Base);
+        QTRY_COMPARE_WITH_TIMEOUT(backgrounds(), QList<QColor>({even, odd, even, odd, even}),
+                                  10000);
+        shoot("queue-list-stripes");
+        held.letGo(files.size());
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+    }
+
+    // Last: it quits the event loop. Opened from the active main window, the error
+    // panel takes the focus; Ctrl+Q typed then quits all the same.
+    void ctrlQWhileTheErrorPanelHasTheFocus() {
+        wMain w;
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         w.addError("Compta.qmkp", "Ce document est déjà dans la version Pro 6.2");
         QPointer<wErrors> panel = w.errors.data();
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);

@@ -149,11 +149,10 @@ class DropsTest : public QObject {
 
   private slots:
     void initTestCase() {
-        if (QGuiApplication::platformName() != "xcb")
-            QSKIP("needs an X display with a window manager (run through with-openbox.sh)");
-        desktop_ = std::make_unique<x11::Desktop>();
-        if (!desktop_->hasWindowManager())
-            QSKIP("no window manager on this display (run through with-openbox.sh)");
+        const char* whyNot = nullptr;
+        desktop_ = x11::managedDesktop(whyNot);
+        if (!desktop_)
+            QSKIP(whyNot);
         QVERIFY(dir_.isValid());
         SetResourcesFolder(QMK_RESOURCES_DIR);
     }
