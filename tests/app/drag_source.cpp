@@ -11,6 +11,8 @@
 // Output: "ready X Y W H" once the window is on the screen and again whenever it
 // moves (global geometry of its inside), "dragging" when the drag starts, then "result
 // copy|move|link|ignore" when it ends. It runs until it is ended.
+#include "SecondProgram.h"
+
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -18,15 +20,9 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <cstdio>
-
 namespace {
 
-void say(const QByteArray& line) {
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using qmk::test::say;
 
 const char* actionName(Qt::DropAction a) {
     switch (a) {
@@ -88,15 +84,7 @@ class Source : public QWidget {
     }
 
   private:
-    void reportPlace() {
-        const QPoint at = mapToGlobal(QPoint(0, 0));
-        say(QString("ready %1 %2 %3 %4")
-                .arg(at.x())
-                .arg(at.y())
-                .arg(width())
-                .arg(height())
-                .toLatin1());
-    }
+    void reportPlace() { qmk::test::sayPlace(*this); }
 
     QString kind_;
     QStringList items_;

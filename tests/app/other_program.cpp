@@ -7,20 +7,16 @@
 // inside), "active" and "inactive" as it gains and loses the focus, and "key NAME"
 // for each key pressed in it (Qt's name of the key: Return, Escape, …). It runs
 // until it is ended.
+#include "SecondProgram.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QWidget>
 
-#include <cstdio>
-
 namespace {
 
-void say(const QByteArray& line) {
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using qmk::test::say;
 
 class Editor : public QWidget {
   public:
@@ -37,13 +33,7 @@ class Editor : public QWidget {
         if (painted_)
             return;
         painted_ = true;
-        const QPoint at = mapToGlobal(QPoint(0, 0));
-        say(QString("ready %1 %2 %3 %4")
-                .arg(at.x())
-                .arg(at.y())
-                .arg(width())
-                .arg(height())
-                .toLatin1());
+        qmk::test::sayPlace(*this);
     }
 
     void changeEvent(QEvent* e) override {

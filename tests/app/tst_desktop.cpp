@@ -9,6 +9,7 @@
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
+#include "SecondProgram.h"
 #include "X11Desktop.h"
 
 #include "app/App.h"
@@ -85,45 +86,22 @@ int runLoop() {
 
 // The program the user works in beside this one (other-program), and what it has
 // said so far.
-class OtherProgram {
+class OtherProgram : public SecondProgram {
   public:
-    OtherProgram() {
-        QObject::connect(&p_, &QProcess::readyReadStandardOutput, &p_, [this] {
-            while (p_.canReadLine())
-                lines_ << QString::fromUtf8(p_.readLine()).trimmed();
-        });
-        p_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p_.start(QMK_OTHER_PROGRAM);
-    }
-    ~OtherProgram() {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.kill();
-            p_.waitForFinished(5000);
-        }
-    }
+    OtherProgram() : SecondProgram(QMK_OTHER_PROGRAM) {}
 
-    uint32_t pid() const { return uint32_t(p_.processId()); }
-    bool said(const QString& line) const { return lines_.contains(line); }
     // Whether it holds the keyboard, as it last said.
     bool active() const {
-        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+        for (auto it = lines().rbegin(); it != lines().rend(); ++it)
             if (*it == "active" || *it == "inactive")
                 return *it == "active";
         return false;
     }
     // The middle of its window, once it is on the screen.
     std::optional<QPoint> middle() const {
-        for (const QString& l : lines_)
-            if (l.startsWith("ready ")) {
-                const QStringList n = l.split(' ');
-                return QRect(n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt()).center();
-            }
-        return std::nullopt;
+        const std::optional<QRect> at = place();
+        return at ? std::optional<QPoint>(at->center()) : std::nullopt;
     }
-
-  private:
-    QProcess p_;
-    QStringList lines_;
 };
 
 // Holds each conversion of the main window's worker until the test lets it go, so

@@ -5,6 +5,7 @@
 // gave, the drop zone's look while the drag is over the window and after it, and
 // what the window does with the drop. Without a window manager they are skipped.
 #include "BatchProbe.h"
+#include "SecondProgram.h"
 #include "X11Desktop.h"
 
 #include "app/ConvertThread.h"
@@ -64,46 +65,17 @@ class DragWatcher : public QObject {
 };
 
 // The second program, and what it has said so far.
-class DragSource {
+class DragSource : public SecondProgram {
   public:
-    explicit DragSource(const QStringList& args) {
-        QObject::connect(&p_, &QProcess::readyReadStandardOutput, &p_, [this] {
-            while (p_.canReadLine())
-                lines_ << QString::fromUtf8(p_.readLine()).trimmed();
-        });
-        p_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p_.start(QMK_DRAG_SOURCE, args);
-    }
-    ~DragSource() {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.kill();
-            p_.waitForFinished(5000);
-        }
-    }
-
-    bool said(const QString& line) const { return lines_.contains(line); }
-
-    // Its window's inside on the screen, as last reported.
-    std::optional<QRect> place() const {
-        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
-            if (it->startsWith("ready ")) {
-                const QStringList n = it->split(' ');
-                return QRect(n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt());
-            }
-        return std::nullopt;
-    }
+    explicit DragSource(const QStringList& args) : SecondProgram(QMK_DRAG_SOURCE, args) {}
 
     // What its drag ended with: copy, move, link or ignore; empty until then.
     QString result() const {
-        for (const QString& l : lines_)
+        for (const QString& l : lines())
             if (l.startsWith("result "))
                 return l.mid(7);
         return QString();
     }
-
-  private:
-    QProcess p_;
-    QStringList lines_;
 };
 
 } // namespace
