@@ -318,9 +318,7 @@ class DesktopTest : public QObject {
 
         const QPoint at =
             list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
-        QVERIFY(desktop_->movePointer(at.x(), at.y()));
-        QVERIFY(desktop_->pressButton());
-        QVERIFY(desktop_->releaseButton());
+        QVERIFY(desktop_->click(at.x(), at.y()));
         QTRY_COMPARE_WITH_TIMEOUT(list->selectedItems(),
                                   QList<QTreeWidgetItem*>({list->topLevelItem(1)}), 10000);
         QVERIFY(row(1) != unselected);

@@ -114,9 +114,7 @@ class DropsTest : public QObject {
 
     void click(QWidget* target) {
         const QPoint at = target->mapToGlobal(target->rect().center());
-        QVERIFY(desktop_->movePointer(at.x(), at.y()));
-        QVERIFY(desktop_->pressButton());
-        QVERIFY(desktop_->releaseButton());
+        QVERIFY(desktop_->click(at.x(), at.y()));
     }
 
   private slots:
