@@ -47,9 +47,9 @@ bool ConvertThread::stop(int graceMs) {
 }
 
 void ConvertThread::switchTimerOn() {
-    QTimer* t = &timer_;
-    QMetaObject::invokeMethod(
-        t, [t] { t->start(); }, Qt::QueuedConnection);
+    // Queued by name: the call is Qt's own event, so no object of ours is made on
+    // this thread and read on the interface's.
+    QMetaObject::invokeMethod(&timer_, "start", Qt::QueuedConnection);
 }
 
 void ConvertThread::run() {
