@@ -140,6 +140,8 @@ const char* opText(StreamOp op) {
         return "impossible de nommer";
     case StreamOp::Remove:
         return "impossible de supprimer";
+    case StreamOp::Permissions:
+        return "impossible de régler les droits d'accès de";
     }
     return "erreur sur";
 }

@@ -14,7 +14,19 @@ class ConversionError : public std::runtime_error {
     explicit ConversionError(const std::string& frenchCause) : std::runtime_error(frenchCause) {}
 };
 
-enum class StreamOp { Open, Create, Position, Read, Write, Flush, Sync, Close, Link, Remove };
+enum class StreamOp {
+    Open,
+    Create,
+    Position,
+    Read,
+    Write,
+    Flush,
+    Sync,
+    Close,
+    Link,
+    Remove,
+    Permissions,
+};
 
 // A failed file operation: the operation, the path and the OS error (errno).
 class StreamError : public ConversionError {

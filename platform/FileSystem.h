@@ -58,6 +58,8 @@ class File {
     // Puts the file's data on the disk.
     virtual int sync() = 0;
     virtual int stat(FileInfo& out) = 0;
+    // Sets the permission bits as given: no umask takes from them.
+    virtual int setPermissions(unsigned mode) = 0;
     // `present` is false when the file has none (or its file system keeps none).
     virtual int readFinderInfo(FinderInfo& out, bool& present) = 0;
     // ENOTSUP / EOPNOTSUPP where the file system keeps no extended attributes.

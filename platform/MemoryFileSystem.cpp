@@ -43,6 +43,12 @@ class MemoryFile : public File {
         out.permissions = node_->permissions;
         return 0;
     }
+    int setPermissions(unsigned mode) override {
+        if (!open_)
+            return EBADF;
+        node_->permissions = mode;
+        return 0;
+    }
     int readFinderInfo(FinderInfo& out, bool& present) override {
         if (!open_)
             return EBADF;

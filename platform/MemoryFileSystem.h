@@ -1,6 +1,8 @@
 // A file system held in memory: files by absolute path, folders implied by the
 // paths, unnamed files until they are linked. For the fuzz target and tests
 // that need no disk.
+//
+// It has no umask: a new file gets the permission bits it is created with.
 #pragma once
 
 #include "platform/FileSystem.h"

@@ -96,6 +96,10 @@ class PosixFile : public File {
         return 0;
     }
 
+    int setPermissions(unsigned mode) override {
+        return ::fchmod(fd_, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+    }
+
     int readFinderInfo(FinderInfo& out, bool& present) override {
         out.fill(0);
         present = false;

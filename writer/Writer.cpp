@@ -47,6 +47,24 @@ class NameChooser {
     int64_t e_ = 1;
 };
 
+constexpr unsigned kOwnerReadWrite = 0600;
+
+// A umask may take the owner's own bits too (0277 takes the write): they are
+// given back, since a document its owner cannot save is of no use. Group and
+// others keep what the umask left them.
+void letTheOwnerReadAndWrite(File& file, const FolderItem& target) {
+    FileInfo info;
+    if (int e = file.stat(info))
+        throw StreamError(StreamOp::Permissions, target.path(), e);
+    if ((info.permissions & kOwnerReadWrite) == kOwnerReadWrite)
+        return;
+    const int e = file.setPermissions((info.permissions & 0777) | kOwnerReadWrite);
+    // A file system without Unix modes (FAT, some network shares) refuses the
+    // change: its files have what its mount gives them, and the document is made.
+    if (e != 0 && e != EPERM && e != ENOTSUP && e != EOPNOTSUPP)
+        throw StreamError(StreamOp::Permissions, target.path(), e);
+}
+
 bool noUnnamedFiles(int e) {
     return e == EOPNOTSUPP || e == ENOTSUP || e == EISDIR || e == EINVAL || e == ENOSYS;
 }
@@ -167,12 +185,13 @@ void save(ConversionDocument& s, ConversionHandoff& h) {
     // The file the run started with, whatever the interface has done since.
     const FolderItem& source = s.fileToConvert;
     s.header(); // a document without a header record makes no file at all
-    // Private books stay private: the document takes the source's read and
-    // write bits (less the umask, as any new file).
+    // Private books stay private: group and others get the source's read and
+    // write bits (less the umask, as for any new file). The owner always reads
+    // and writes the document, also from a read-only source.
     const auto& opened = s.stream().info();
     if (!opened)
         throw ConversionError("aucun document source ouvert");
-    const unsigned mode = opened->permissions & 0666;
+    const unsigned mode = kOwnerReadWrite | (opened->permissions & 0066);
     const std::string base = NameWithoutExtension(source);
     const FolderItem folderItem = GetFolderItem(source.Parent().AbsolutePath());
     std::unique_ptr<Folder> folder;
@@ -187,6 +206,7 @@ void save(ConversionDocument& s, ConversionHandoff& h) {
     BinaryStream& out = *s.fileBS;
     bool published = false;
     try {
+        letTheOwnerReadAndWrite(out.file(), target);
         const FileType& pro = VLQmka::QuillProDoc();
         out.SetMacTypeAndCreator(pro.MacType, pro.MacCreator); // false: no codes on this disk
         out.LittleEndian = false;

@@ -12,9 +12,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <csignal>
 #include <cstddef>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -622,6 +622,7 @@ struct Fault {
     bool fallback;          // on a file system without unnamed files or no-replace renames
     Names_ named;           // the file the message names
     bool nameTaken = false; // another program takes ledger.qmkp as the document is named
+    int umask = -1;         // the umask of the run, or -1 for the process's own
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -652,7 +653,10 @@ TEST_P(FaultTest, AFailingOperationLeavesNothingBehind) {
             return 0;
         return ++calls == f.nth ? ENOSPC : 0;
     });
+    const mode_t before = f.umask < 0 ? 0 : ::umask(static_cast<mode_t>(f.umask));
     run();
+    if (f.umask >= 0)
+        ::umask(before);
     faulty.setHook({});
 
     ASSERT_GE(calls, f.nth) << "the operation was never reached";
@@ -699,6 +703,9 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"ReadHeader", FsOp::Read, 3, true, false, Names_::Source},
         Fault{"LateRead", FsOp::Read, 300, true, false, Names_::Source},
         Fault{"CreateUnnamed", FsOp::CreateUnnamed, 1, false, false, Names_::Document},
+        Fault{"StatDocument", FsOp::Stat, 1, false, false, Names_::Document},
+        // A umask that takes the owner's write: it must be given back.
+        Fault{"OwnerRights", FsOp::SetPermissions, 1, false, false, Names_::Document, false, 0277},
         Fault{"WriteCodes", FsOp::WriteCodes, 1, false, false, Names_::Document},
         Fault{"FirstWrite", FsOp::Write, 1, false, false, Names_::Document},
         Fault{"AccountWrite", FsOp::Write, 900, false, false, Names_::Document},
@@ -710,6 +717,8 @@ INSTANTIATE_TEST_SUITE_P(
               true},
         Fault{"CloseAfterPassingOver", FsOp::Close, 1, false, false, Names_::PassedOver, true},
         Fault{"FallbackCreate", FsOp::CreateNew, 1, false, true, Names_::Document},
+        Fault{"FallbackOwnerRights", FsOp::SetPermissions, 1, false, true, Names_::Document, false,
+              0277},
         Fault{"FallbackWrite", FsOp::Write, 500, false, true, Names_::Document},
         Fault{"FallbackSync", FsOp::Sync, 1, false, true, Names_::Document},
         Fault{"FallbackLink", FsOp::Link, 1, false, true, Names_::Document},
@@ -752,32 +761,89 @@ TEST_F(ConversionTest, InMemoryTheSameDocumentIsWritten) {
     }
 }
 
-// Private books stay private: the document takes the read and write bits of
-// its source, less the umask, on both roads of publishing.
-TEST_F(ConversionTest, TheDocumentTakesThePermissionsOfItsSource) {
+// The owner can always read and write the document, also from a read-only
+// source and under a umask that takes the owner's own bits; group and others get
+// no more than the source gave them, less the umask (private books stay private).
+// On both roads of publishing, and in memory, where there is no umask.
+TEST_F(ConversionTest, TheOwnerCanWriteTheDocumentAndOthersGetNoMoreThanTheSourceGave) {
     const struct {
         unsigned source, umask, document;
-    } cases[] = {{0600, 022, 0600}, {0640, 022, 0640}, {0644, 022, 0644},
-                 {0755, 022, 0644}, {0444, 022, 0444}, {0666, 077, 0600}};
-    for (bool fallback : {false, true}) {
+    } cases[] = {
+        {0444, 022, 0644},  {0400, 022, 0600}, {0640, 022, 0640},  {0644, 022, 0644},
+        {0600, 022, 0600},  {0666, 022, 0644}, {0755, 022, 0644},  {0444, 077, 0600},
+        {0640, 077, 0600},  {0666, 077, 0600}, {0444, 0277, 0600}, {0644, 0222, 0644},
+        {0666, 0777, 0600}, {0444, 0, 0644},   {0400, 0, 0600},    {0640, 0, 0640},
+        {0666, 0, 0666},
+    };
+    const auto octal = [](unsigned mode) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%04o", mode);
+        return std::string(text);
+    };
+    enum class Road { Unnamed, Fallback, Memory };
+    for (Road road : {Road::Unnamed, Road::Fallback, Road::Memory}) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(fallback ? "fallback " : "") + std::to_string(c.source) +
-                         " umask " + std::to_string(c.umask));
+            if (road == Road::Memory && c.umask != 0)
+                continue;
+            char label[64];
+            std::snprintf(label, sizeof label, "%s, source %04o, umask %04o",
+                          road == Road::Unnamed    ? "unnamed"
+                          : road == Road::Fallback ? "fallback"
+                                                   : "memory",
+                          c.source, c.umask);
+            SCOPED_TRACE(label);
+            if (road == Road::Memory) {
+                MemoryFileSystem mem;
+                mem.put("/mem/ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes(), c.source);
+                ConversionHandoff inMemory;
+                inMemory.setFileToConvert(FolderItem("/mem/ledger.qmkx"));
+                convertThread_Run(inMemory, {}, conversion, mem);
+                ASSERT_EQ(inMemory.errorMsg(), "");
+                const auto doc = mem.find("/mem/ledger.qmkp");
+                ASSERT_TRUE(doc);
+                EXPECT_EQ(octal(doc->permissions), octal(c.document));
+                continue;
+            }
             const auto src = source("ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes());
             ASSERT_EQ(::chmod(src.c_str(), c.source), 0);
-            faulty.setHook(fallback ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
-                                    : test::FsHook());
+            faulty.setHook(road == Road::Fallback
+                               ? test::FsHook(test::withoutUnnamedFilesOrNoReplaceRename)
+                               : test::FsHook());
             const mode_t before = ::umask(c.umask);
             run();
             ::umask(before);
             faulty.setHook({});
             ASSERT_EQ(h.errorMsg(), "");
+            EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
             struct stat st;
             ASSERT_EQ(::stat((dir.path() / "ledger.qmkp").c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 07777, c.document);
+            EXPECT_EQ(octal(st.st_mode & 07777), octal(c.document));
             std::filesystem::remove(dir.path() / "ledger.qmkp");
             std::filesystem::remove(src);
         }
+    }
+}
+
+// A file system without Unix modes refuses to change them: the document is
+// made all the same, with what that file system gives its files.
+TEST_F(ConversionTest, AFileSystemThatRefusesModesStillGetsItsDocument) {
+    for (int refusal : {EPERM, EOPNOTSUPP}) {
+        SCOPED_TRACE(FrenchErrnoText(refusal));
+        const auto src = source("ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+        ASSERT_EQ(::chmod(src.c_str(), 0444), 0);
+        int asked = 0;
+        faulty.setHook([&](test::FsOp op, const std::string&) {
+            return op == test::FsOp::SetPermissions ? (++asked, refusal) : 0;
+        });
+        const mode_t before = ::umask(0277); // leaves the owner read-only: the mode is asked for
+        run();
+        ::umask(before);
+        faulty.setHook({});
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(h.errorMsg(), "");
+        EXPECT_EQ(names(), (Names{"ledger.qmkx", "ledger.qmkp"}));
+        std::filesystem::remove(dir.path() / "ledger.qmkp");
+        std::filesystem::remove(src);
     }
 }
 

@@ -33,6 +33,11 @@ class FaultyFile : public File {
             return e;
         return inner_->stat(out);
     }
+    int setPermissions(unsigned mode) override {
+        if (int e = fs_.ask(FsOp::SetPermissions, what_))
+            return e;
+        return inner_->setPermissions(mode);
+    }
     int readFinderInfo(FinderInfo& out, bool& present) override {
         present = false;
         if (int e = fs_.ask(FsOp::ReadCodes, what_))
@@ -132,6 +137,8 @@ const char* opName(FsOp op) {
         return "Sync";
     case FsOp::Stat:
         return "Stat";
+    case FsOp::SetPermissions:
+        return "SetPermissions";
     case FsOp::ReadCodes:
         return "ReadCodes";
     case FsOp::WriteCodes:

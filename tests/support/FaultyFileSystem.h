@@ -18,6 +18,7 @@ enum class FsOp {
     Write,
     Sync,
     Stat,
+    SetPermissions,
     ReadCodes,
     WriteCodes,
     Close,
