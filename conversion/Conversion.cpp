@@ -6,8 +6,11 @@
 #include "reader/Reader.h"
 #include "writer/Writer.h"
 
+#include <cerrno>
 #include <new>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 
 namespace qmk {
 
@@ -35,6 +38,38 @@ void saveSteps(ConversionDocument& d, ConversionHandoff& h) {
 
 void fail(ConversionHandoff& h, const std::string& cause) {
     h.refuse(Globals::kConversionFailed() + cause, Globals::kAppTitle);
+}
+
+// A failure the program did not foresee: the user's row says so in French, and
+// the library's own text goes to the standard error output for a bug report, as
+// one line in one write, so that lines of two threads never mix.
+void reportInternalError(const char* kind, const std::string& path, const char* what) noexcept {
+    try {
+        std::string line = "quillmark-pro-converter : ";
+        // A name or a text with a line break in it still makes one line.
+        auto add = [&line](std::string_view text) {
+            for (char c : text)
+                line += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+        };
+        line += kind;
+        line += " en convertissant ";
+        add(path.empty() ? std::string_view("(aucun fichier)") : std::string_view(path));
+        if (what) {
+            line += " : ";
+            add(what);
+        }
+        line += '\n';
+        for (size_t done = 0; done < line.size();) {
+            const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            done += static_cast<size_t>(n);
+        }
+    } catch (...) {
+        // Out of memory for the line: the row is filed all the same.
+    }
 }
 
 } // namespace
@@ -87,11 +122,13 @@ void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startT
         return;
     if (startTimer)
         startTimer();
+    std::string path; // for the report of an internal error
     // Nothing may escape the worker's top: a failure is filed for the file and
     // the batch goes on.
     try {
         if (!run->file())
             throw ConversionError("aucun fichier à convertir");
+        path = run->file()->path().string();
         // The document lives for this run only; the source (or an abandoned
         // output) is released with it however the run ends.
         ConversionDocument d(*run->file(), fs);
@@ -104,8 +141,10 @@ void convertThread_Run(ConversionHandoff& h, const std::function<void()>& startT
     } catch (const std::bad_alloc&) {
         fail(h, "mémoire insuffisante");
     } catch (const std::exception& e) {
-        fail(h, std::string("erreur interne (") + e.what() + ")");
+        reportInternalError("erreur interne", path, e.what());
+        fail(h, "erreur interne");
     } catch (...) {
+        reportInternalError("erreur inconnue", path, nullptr);
         fail(h, "erreur inconnue");
     }
     run->finish();

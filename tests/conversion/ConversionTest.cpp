@@ -17,8 +17,11 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -504,6 +507,79 @@ TEST_F(ConversionTest, ErrorsOnTheWayEndTheFileWithAFrenchMessage) {
     run();
     EXPECT_EQ(h.errorMsg(), "");
     EXPECT_EQ(h.newFile()->Name(), "ok.qmkp");
+}
+
+// What a run writes on the standard error output: fd 2 goes to a file meanwhile.
+class StandardErrorCapture {
+  public:
+    StandardErrorCapture() : file_(std::tmpfile()), saved_(::dup(STDERR_FILENO)) {
+        if (!file_ || saved_ < 0 || ::dup2(::fileno(file_), STDERR_FILENO) < 0)
+            ADD_FAILURE() << "cannot capture the standard error output";
+    }
+    ~StandardErrorCapture() {
+        restore();
+        if (file_)
+            std::fclose(file_);
+    }
+    // Ends the capture; what was written.
+    std::string text() {
+        restore();
+        std::string out;
+        if (!file_)
+            return out;
+        std::rewind(file_);
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;)
+            out.append(buf, n);
+        return out;
+    }
+
+  private:
+    void restore() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    std::FILE* file_;
+    int saved_;
+};
+
+// A failure nobody foresaw: the row stays French, and the library's own text
+// goes to the standard error output, one line naming the file, for a bug report.
+// Failures with a French cause of their own write nothing there.
+TEST_F(ConversionTest, AnUnforeseenFailureGivesAFrenchRowAndItsTextGoesToStandardError) {
+    const auto src = source("ledger.qmkx", PlusXDoc().maxEcrCount(1).bytes());
+    const std::string prefix =
+        "quillmark-pro-converter : erreur interne en convertissant " + src.string() + " : ";
+    struct Case {
+        const char* label;
+        std::function<void()> raise;
+        std::string row;    // after kConversionFailed
+        std::string report; // the line on the standard error output, or none
+    };
+    const Case cases[] = {
+        {"standard exception", [] { throw std::length_error("vector::reserve"); }, "erreur interne",
+         prefix + "vector::reserve\n"},
+        {"its text on two lines", [] { throw std::runtime_error("first\nsecond"); },
+         "erreur interne", prefix + "first?second\n"},
+        {"not a standard exception", [] { throw 42; }, "erreur inconnue",
+         "quillmark-pro-converter : erreur inconnue en convertissant " + src.string() + "\n"},
+        {"French cause", [] { throw ConversionError("disque plein"); }, "disque plein", ""},
+        {"out of memory", [] { throw std::bad_alloc(); }, "mémoire insuffisante", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        StandardErrorCapture captured;
+        convertThread_Run(
+            h, {}, [&](ConversionDocument&, ConversionHandoff&) { c.raise(); }, faulty);
+        EXPECT_EQ(captured.text(), c.report);
+        EXPECT_EQ(h.takeErrorMsg(), G::kConversionFailed() + c.row);
+        EXPECT_TRUE(h.converted.load()) << "the batch goes on";
+    }
+    EXPECT_EQ(names(), Names{"ledger.qmkx"});
 }
 
 // A document that ends before what its edition's reader takes is not converted as
