@@ -5,6 +5,7 @@
 #include "platform/ByteOrder.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -36,6 +37,7 @@ constexpr int kAcceptsPerWakeUp = 64;
 constexpr int kRetryMs = 1000;
 constexpr int kOutOfDescriptorsMs = 100;
 constexpr qint64 kReadPerWakeUp = 1024 * 1024;
+constexpr int kStartRounds = 8;
 
 class Descriptor {
   public:
@@ -52,6 +54,20 @@ class Descriptor {
   private:
     int fd_;
 };
+
+// Whether a program holds the lock at the path, asked without taking it even for
+// a moment, so that the question never keeps a starting program from it. The
+// lock is an open file description's lock, which the kernel lets go of when the
+// last descriptor of it closes, also when the program dies.
+bool lockHeld(const QByteArray& path) {
+    const Descriptor fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
+        return false;
+    struct flock query = {};
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    return ::fcntl(fd.get(), F_OFD_GETLK, &query) == 0 && query.l_type != F_UNLCK;
+}
 
 bool fillAddress(sockaddr_un& addr, const QByteArray& path) {
     addr = {};
@@ -346,13 +362,48 @@ SingleInstance::SingleInstance(QByteArray socketPath, QObject* parent)
 
 SingleInstance::~SingleInstance() {
     connections_.clear();
-    if (isListening()) {
-        // The socket goes with the program, unless another has taken its name since.
-        struct stat st;
-        if (::lstat(socketPath_.constData(), &st) == 0 && st.st_ino == boundInode_)
-            ::unlink(socketPath_.constData());
-        closeListener();
-    }
+    closeListener();
+    // The socket goes with the program that made it, before the lock does: a
+    // launch that finds no socket then waits until the lock is free, and takes it.
+    unlinkOwnSocket();
+    releaseLock();
+}
+
+void SingleInstance::unlinkOwnSocket() {
+    struct stat st;
+    if (boundInode_ != 0 && ::lstat(socketPath_.constData(), &st) == 0 && st.st_ino == boundInode_)
+        ::unlink(socketPath_.constData());
+    boundInode_ = 0;
+}
+
+QByteArray SingleInstance::lockPathFor(const QByteArray& socketPath) {
+    return socketPath.isEmpty() ? QByteArray() : socketPath + ".lock";
+}
+
+bool SingleInstance::takeLock() {
+    if (lock_ >= 0)
+        return true;
+    const QByteArray path = lockPathFor(socketPath_);
+    if (path.isEmpty())
+        return false;
+    Descriptor fd(
+        ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return false;
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_OFD_SETLK, &whole) != 0)
+        return false; // held by another program (EAGAIN), or no locks here
+    lock_ = fd.release();
+    return true;
+}
+
+void SingleInstance::releaseLock() {
+    if (lock_ >= 0)
+        ::close(std::exchange(lock_, -1));
 }
 
 HandOver::HandOver(QByteArray socketPath) : socketPath_(std::move(socketPath)) {}
@@ -374,11 +425,19 @@ bool HandOver::send(const QByteArrayList& files, int timeoutMs) {
     socket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket_ < 0)
         return false;
+    const QByteArray lock = SingleInstance::lockPathFor(socketPath_);
     while (connectTo(socket_, addr) != 0) {
-        // None runs (no socket, or nobody behind it), or it cannot be reached.
-        if (errno != EAGAIN)
-            return false;
-        // The running program's queue of connections is full for a moment.
+        if (errno == ENOENT || errno == ECONNREFUSED) {
+            // Nobody listens there: none runs, unless the holder of the lock is
+            // still making its socket (or removing it as it ends).
+            if (!lockHeld(lock)) {
+                nobodyThere_ = true;
+                return false;
+            }
+        } else if (errno != EAGAIN) {
+            return false; // it cannot be reached
+        }
+        // Or the running program's queue of connections is full for a moment.
         if (waitFor(-1, 0, QDeadlineTimer(std::min<qint64>(20, deadline.remainingTime()))) ==
                 Wait::Terminated ||
             deadline.hasExpired())
@@ -438,18 +497,44 @@ bool HandOver::giveUp() {
 }
 
 bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
+    return forward(files, timeoutMs) == Forward::Taken;
+}
+
+SingleInstance::Forward SingleInstance::forward(const QByteArrayList& files, int timeoutMs) const {
     HandOver handOver(socketPath_);
     if (!handOver.send(files, timeoutMs))
-        return false;
+        return handOver.nobodyThere() ? Forward::NobodyThere : Forward::NotTaken;
     switch (handOver.awaitAnswer(timeoutMs)) {
     case HandOver::Answer::Taken:
-        return true;
+        return Forward::Taken;
     case HandOver::Answer::Refused:
-        return false;
+        return Forward::NotTaken;
     case HandOver::Answer::None:
         break;
     }
-    return handOver.giveUp();
+    return handOver.giveUp() ? Forward::Taken : Forward::NotTaken;
+}
+
+SingleInstance::Role SingleInstance::start(const QByteArrayList& files, int timeoutMs) {
+    // Handing over first: a running program then sees only the request, never a
+    // probe. Taking the lock and handing over can each lose a race to another
+    // launch (the running program ending, or another starting); a few rounds
+    // settle it.
+    for (int round = 0; round < kStartRounds; ++round) {
+        switch (forward(files, timeoutMs)) {
+        case Forward::Taken:
+            return Role::HandedOver;
+        case Forward::NotTaken:
+            return Role::Alone;
+        case Forward::NobodyThere:
+            break;
+        }
+        if (TerminationRequested())
+            return Role::Alone;
+        if (listen())
+            return Role::Listening;
+    }
+    return Role::Alone;
 }
 
 bool SingleInstance::someoneListens() const {
@@ -467,6 +552,17 @@ bool SingleInstance::listen() {
     sockaddr_un addr;
     if (!fillAddress(addr, socketPath_))
         return false;
+    // Only the holder of the lock makes the socket: anyone else may only find it.
+    const bool hadLock = lock_ >= 0;
+    if (!takeLock())
+        return false;
+    // Not listening after all: a socket made here goes, and a lock taken here too,
+    // for whoever can listen.
+    auto notListening = qScopeGuard([&] {
+        unlinkOwnSocket();
+        if (!hadLock)
+            releaseLock();
+    });
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (socket.get() < 0)
         return false;
@@ -475,8 +571,10 @@ bool SingleInstance::listen() {
     if (::bind(socket.get(), a, sizeof addr) != 0) {
         if (errno != EADDRINUSE)
             return false;
-        // Taken by a live program, or by a socket that a program which ended
-        // abruptly left behind; only such a socket is removed.
+        // No program of ours holds the lock, so the socket is one that a program
+        // which ended abruptly left behind, or this program's own that failed; it
+        // is replaced. A live listener that holds no lock (an earlier version of
+        // the program) is left alone: the files go to it.
         struct stat st;
         if (someoneListens() || ::lstat(socketPath_.constData(), &st) != 0 ||
             !S_ISSOCK(st.st_mode) || ::unlink(socketPath_.constData()) != 0 ||
@@ -484,11 +582,12 @@ bool SingleInstance::listen() {
             return false;
     }
     struct stat bound;
-    if (::listen(socket.get(), SOMAXCONN) != 0 || ::lstat(socketPath_.constData(), &bound) != 0) {
-        ::unlink(socketPath_.constData());
+    if (::lstat(socketPath_.constData(), &bound) != 0)
         return false;
-    }
     boundInode_ = bound.st_ino;
+    if (::listen(socket.get(), SOMAXCONN) != 0)
+        return false;
+    notListening.dismiss();
     listener_ = socket.release();
     accepting_ = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
     connect(accepting_, &QSocketNotifier::activated, this, &SingleInstance::acceptConnections);

@@ -3,13 +3,19 @@
 // and exits. The two meet on a local socket in a folder that is the user's alone,
 // and each end makes sure the other is the same user.
 //
-// Start-up, in this order:
+// Start-up:
 //     SingleInstance instance;
-//     if (instance.forwardToRunning(files)) return 0;        // a running one took them
-//     if (!instance.listen() && instance.forwardToRunning(files)) return 0; // lost a race
+//     switch (instance.start(files)) { ... }  // handed over, listening, or alone
 //     connect(&instance, &SingleInstance::filesOpened, ...);  // later launches' files
 // A launch that can neither hand over nor listen (no private folder, another
-// user's listener) converts its files itself.
+// user's listener, a running program that does not answer) converts its files
+// itself.
+//
+// The running program is the one that holds the lock beside the socket (the
+// socket's name with ".lock" after it), for its whole life; the kernel lets go of
+// it when the program ends, however it ends. Only the holder makes, replaces or
+// removes the socket, so a program still setting its socket up is never taken
+// for one that is gone: a launch that finds the lock held waits for the socket.
 //
 // The request, on a stream socket, is one or more parts, so that a launch may
 // hand over any number of names; names are the file system's bytes, never text.
@@ -58,6 +64,9 @@ class HandOver {
     // each step within timeoutMs. False when that cannot be done (see
     // forwardToRunning); what was sent is then no request that can be taken.
     bool send(const QByteArrayList& files, int timeoutMs);
+    // After a send that failed: nobody listened and no program held the lock,
+    // so none runs or is starting.
+    bool nobodyThere() const { return nobodyThere_; }
     // The answer, once it came within timeoutMs; None when it did not, or a
     // termination signal came first.
     Answer awaitAnswer(int timeoutMs);
@@ -68,12 +77,15 @@ class HandOver {
   private:
     QByteArray socketPath_;
     int socket_ = -1;
+    bool nobodyThere_ = false;
 };
 
 class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
+    enum class Role { HandedOver, Listening, Alone };
+
     static constexpr quint32 kMaxPartNames = 4096;
     static constexpr quint32 kMaxNameBytes = 4096;
     static constexpr qint64 kMaxPartBytes = 4 * 1024 * 1024;
@@ -97,19 +109,29 @@ class SingleInstance : public QObject {
     ~SingleInstance() override;
 
     const QByteArray& socketPath() const { return socketPath_; }
+    // The lock that the running program holds; empty with the socket path.
+    static QByteArray lockPathFor(const QByteArray& socketPath);
+
+    // Start-up: becomes the running program (Listening), or hands the files to it
+    // (HandedOver: this program then ends), waiting for one that is still setting
+    // its socket up. Alone when neither can be done, or a termination signal came
+    // before the files were taken: this program then converts them itself, or ends.
+    Role start(const QByteArrayList& files, int timeoutMs = 3000);
 
     // Hands the files (made absolute against this process's folder, order kept)
     // to the running program, as many parts as they need. True only when a
     // program of this user took them; false when none runs, the listener is
     // another user's, a name or the whole breaks the bounds, it made no progress
     // (connecting, taking a part, answering) within timeoutMs, or a termination
-    // signal came meanwhile: the running program has then taken nothing. Blocks
-    // this thread.
+    // signal came meanwhile: the running program has then taken nothing. While
+    // the lock is held and nobody listens yet, a program is setting its socket up:
+    // the launch waits for it, within timeoutMs. Blocks this thread.
     bool forwardToRunning(const QByteArrayList& files, int timeoutMs = 3000) const;
 
-    // Becomes the running program: listens for later launches. A socket left
-    // by a program that ended without removing it is replaced. False when a
-    // live program already listens (or the socket cannot be made).
+    // Becomes the running program: takes the lock and listens for later launches.
+    // A socket left by a program that ended without removing it is replaced.
+    // False when another program holds the lock, a live program that holds none
+    // listens (one of an earlier version), or the socket cannot be made.
     bool listen();
     bool isListening() const { return listener_ >= 0; }
 
@@ -120,7 +142,12 @@ class SingleInstance : public QObject {
 
   private:
     struct Connection;
+    enum class Forward { Taken, NotTaken, NobodyThere };
 
+    Forward forward(const QByteArrayList& files, int timeoutMs) const;
+    bool takeLock();
+    void releaseLock();
+    void unlinkOwnSocket();
     bool someoneListens() const;
     void closeListener();
     void acceptConnections();
@@ -130,7 +157,8 @@ class SingleInstance : public QObject {
 
     QByteArray socketPath_;
     int listener_ = -1;
-    ino_t boundInode_ = 0;
+    int lock_ = -1;
+    ino_t boundInode_ = 0; // of the socket this program made, 0 when none
     QSocketNotifier* accepting_ = nullptr;
     // Brings the listener back after the descriptors ran out or it failed.
     QTimer* retry_ = nullptr;

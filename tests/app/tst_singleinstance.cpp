@@ -5,12 +5,14 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
 #include <ctime>
+#include <fcntl.h>
 #include <future>
 #include <limits>
 #include <linux/sockios.h>
@@ -106,6 +108,25 @@ int connectedTo(const QByteArray& name) {
     if (s >= 0)
         ::close(s);
     return -1;
+}
+
+// Holds the lock beside the socket as a running program does, or -1.
+int holdLock(const QByteArray& socket) {
+    const int fd =
+        ::open(SingleInstance::lockPathFor(socket).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &whole) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+ino_t inodeOf(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 int modeOf(const QByteArray& path) {
@@ -439,6 +460,52 @@ class TestSingleInstance : public QObject {
         QVERIFY(!rival.listen());
         QVERIFY(running.isListening());
         servedAlone(running);
+    }
+
+    // A program still making its socket (it holds the lock and has taken the
+    // socket's name, but listens only a moment later) is no program that is
+    // gone: a rival neither listens nor removes its socket, and a launch waits
+    // for it and hands over.
+    void aStartingProgramIsWaitedFor() {
+        const int lock = holdLock(name_);
+        QVERIFY(lock >= 0);
+        const int starting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        auto closeBoth = qScopeGuard([&] {
+            ::close(starting);
+            ::close(lock);
+        });
+        sockaddr_un addr;
+        QVERIFY(fillAddress(addr, name_));
+        QCOMPARE(::bind(starting, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const ino_t made = inodeOf(name_);
+
+        {
+            SingleInstance rival(name_);
+            QVERIFY(!rival.listen());
+        }
+        QCOMPARE(inodeOf(name_), made);
+
+        const QByteArrayList files{"/srv/a.qmkx"};
+        auto a = launch(name_, files);
+        QVERIFY2(a.wait_for(std::chrono::milliseconds(300)) == std::future_status::timeout,
+                 "the launch did not wait for the program setting its socket up");
+        QCOMPARE(::listen(starting, 8), 0);
+        QVERIFY(readable(starting, 20000));
+        const int c = ::accept4(starting, nullptr, nullptr, SOCK_CLOEXEC);
+        QVERIFY(c >= 0);
+        auto closeConnection = qScopeGuard([c] { ::close(c); });
+        const QByteArray expected = request(files);
+        QByteArray got(expected.size(), '\0');
+        for (qsizetype at = 0; at < got.size();) {
+            QVERIFY(readable(c, 20000));
+            const ssize_t n = ::read(c, got.data() + at, size_t(got.size() - at));
+            QVERIFY(n > 0);
+            at += n;
+        }
+        QCOMPARE(got, expected);
+        QCOMPARE(::write(c, "K", 1), ssize_t(1));
+        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
+        QVERIFY(a.get());
     }
 
     void malformedRequestsAreDropped_data() {
