@@ -63,10 +63,11 @@ class LaunchTest : public QObject {
             env.remove("XDG_RUNTIME_DIR");
         return env;
     }
-    void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env) const {
+    void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env,
+               QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels) const {
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(folder_);
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.setProcessChannelMode(channels);
         p.start(QMK_PROGRAM, args);
     }
     // With arguments of any bytes, through the shell (the program replaces it).
@@ -371,22 +372,25 @@ class LaunchTest : public QObject {
         quit(running);
     }
 
-    // A termination signal at the earliest moment it can be taken, or while a
-    // launch waits for the running program's answer, quits with 0.
+    // A termination signal at the earliest moment it can be taken quits with 0.
+    // One that comes while a launch hands its document over ends it as the
+    // signal would, and says that the document was not handed over.
     void earlyTerminationQuitsCleanly_data() {
         QTest::addColumn<bool>("duringHandOver");
-        QTest::newRow("right after start") << false;
-        QTest::newRow("during the hand-over wait") << true;
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("right after start") << false << 0;
+        QTest::newRow("during the hand-over wait") << true << 128 + SIGTERM;
     }
     void earlyTerminationQuitsCleanly() {
         QFETCH(bool, duringHandOver);
+        QFETCH(int, exitCode);
         QVERIFY(writeFile(folder_ + "/Compta.qmkx", plusXImage()));
         QProcess launch;
         QLocalServer silent; // a running program that never answers
         std::unique_ptr<QLocalSocket> heard;
         if (duringHandOver) {
             QVERIFY(silent.listen(runtime_ + "/" + kSocketName));
-            start(launch, {"Compta.qmkx"}, environment());
+            start(launch, {"Compta.qmkx"}, environment(), QProcess::ForwardedOutputChannel);
             QVERIFY(launch.waitForStarted(20000));
             QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
             heard.reset(silent.nextPendingConnection());
@@ -400,14 +404,70 @@ class LaunchTest : public QObject {
                 sigaddset(&held, SIGTERM);
                 ::sigprocmask(SIG_BLOCK, &held, nullptr);
             });
-            start(launch, {"Compta.qmkx"}, environment());
+            start(launch, {"Compta.qmkx"}, environment(), QProcess::ForwardedOutputChannel);
             QVERIFY(launch.waitForStarted(20000));
         }
         ::kill(pid_t(launch.processId()), SIGTERM);
         QVERIFY(launch.waitForFinished(20000));
         QCOMPARE(launch.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(launch.exitCode(), 0);
+        QCOMPARE(launch.exitCode(), exitCode);
+        const QString said = QString::fromUtf8(launch.readAllStandardError());
+        const QString notHandedOver =
+            "quillmark-pro-converter : arrêté par le signal 15 ; les documents n'ont pas été "
+            "transmis au programme déjà ouvert.\n";
+        QVERIFY2(said.contains(notHandedOver) == duringHandOver, qPrintable(said));
         QCOMPARE(namesIn(folder_), QStringList({"Compta.qmkx"}));
+    }
+
+    // A first program slow to set its socket up (a loaded desktop, two documents
+    // opened from the file manager at once) between taking the socket's name and
+    // listening on it: a launch in between hands over to it rather than running
+    // beside it, and the socket stays the first program's, so that later
+    // launches find one program, also once it has quit.
+    void aSlowStartIsWaitedFor() {
+        for (const char* name : {"first.qmk3", "second.qmk3", "third.qmk3", "fourth.qmk3"})
+            QVERIFY(writeFile(folder_ + "/" + name, v32Image()));
+        const QString gate = base_->filePath("gate"), refused = base_->filePath("refused");
+        QProcessEnvironment slow = environment(), watched = environment();
+        slow.insert("LD_PRELOAD", QMK_START_GATE);
+        slow.insert("QMK_LISTEN_GATE", gate);
+        watched.insert("LD_PRELOAD", QMK_START_GATE);
+        watched.insert("QMK_REFUSED_LOG", refused);
+
+        QProcess first;
+        start(first, {"first.qmk3"}, slow);
+        QVERIFY(first.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000); // its name taken, not listening yet
+        QProcess second;
+        start(second, {"second.qmk3"}, watched);
+        QVERIFY(second.waitForStarted(20000));
+        // The second found nobody listening; only then does the first listen.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(refused), 30000);
+        QVERIFY(writeFile(gate, ""));
+        QVERIFY2(second.waitForFinished(30000), "the second launch runs beside the first");
+        QCOMPARE(second.exitCode(), 0);
+
+        QProcess third;
+        start(third, {"third.qmk3"}, environment());
+        QVERIFY(third.waitForFinished(30000));
+        QCOMPARE(third.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/third.qmkp"), 60000);
+        quit(first);
+
+        // With the first gone, the next launch is the running program, and the one
+        // after it hands over to it.
+        QProcess next;
+        start(next, {"fourth.qmk3"}, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/fourth.qmkp"), 60000);
+        QCOMPARE(next.state(), QProcess::Running);
+        QProcess last;
+        start(last, {}, environment());
+        QVERIFY(last.waitForFinished(30000));
+        QCOMPARE(last.exitCode(), 0);
+        quit(next);
+        QCOMPARE(namesIn(folder_),
+                 QStringList({"first.qmk3", "first.qmkp", "fourth.qmk3", "fourth.qmkp",
+                              "second.qmk3", "second.qmkp", "third.qmk3", "third.qmkp"}));
     }
 
     // Every argument that names a file is a document, whatever it looks like.
