@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -36,6 +38,18 @@ constexpr char kFolderName[] = "quillmark-pro-converter";
 constexpr int kAcceptsPerWakeUp = 64;
 constexpr int kRetryMs = 1000;
 constexpr int kOutOfDescriptorsMs = 100;
+// Descriptors that connections leave free below the process's limit, for the
+// rest of the program: the toolkit's wake-ups, the files of a conversion, the
+// reveal. Without them a flood of connections starves the interface.
+constexpr int kSpareDescriptors = 16;
+
+// The first descriptor that a connection may not have: the limit less the spare.
+rlim_t connectionCeiling() {
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<rlim_t>::max();
+    return limit.rlim_cur > rlim_t(kSpareDescriptors) ? limit.rlim_cur - kSpareDescriptors : 0;
+}
 constexpr qint64 kReadPerWakeUp = 1024 * 1024;
 constexpr int kStartRounds = 8;
 
@@ -606,6 +620,8 @@ void SingleInstance::closeListener() {
 }
 
 void SingleInstance::acceptConnections() {
+    // Read once a wake-up: another program may change it while this one runs.
+    const rlim_t ceiling = connectionCeiling();
     for (int i = 0; i < kAcceptsPerWakeUp && isListening(); ++i) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
@@ -620,14 +636,9 @@ void SingleInstance::acceptConnections() {
             case ENFILE:
             case ENOBUFS:
             case ENOMEM:
-                // Out of descriptors: the oldest connection makes room, or the
-                // listener rests a moment; it stays open either way.
-                if (!connections_.empty()) {
-                    connections_.pop_front();
-                    continue;
-                }
-                accepting_->setEnabled(false);
-                retry_->start(kOutOfDescriptorsMs);
+                // Out of descriptors, or of memory: the listener rests a moment,
+                // open, while the rest of the program gives some back.
+                rest();
                 return;
             default:
                 // The listener itself has failed: it is made anew.
@@ -635,6 +646,13 @@ void SingleInstance::acceptConnections() {
                 retry_->start(kRetryMs);
                 return;
             }
+        }
+        // Descriptors come lowest first, so every one below this is taken: past
+        // the ceiling, what is left is the spare, and the connection goes at
+        // once (its launch converts its documents itself).
+        if (rlim_t(fd) >= ceiling) {
+            ::close(fd);
+            continue;
         }
         if (!sameUser(fd)) {
             ::close(fd);
@@ -654,6 +672,11 @@ void SingleInstance::acceptConnections() {
         // A launch has usually written its whole request by now.
         readFrom(c);
     }
+}
+
+void SingleInstance::rest() {
+    accepting_->setEnabled(false);
+    retry_->start(kOutOfDescriptorsMs);
 }
 
 void SingleInstance::drop(Connection* c) {

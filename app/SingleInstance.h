@@ -151,6 +151,7 @@ class SingleInstance : public QObject {
     bool someoneListens() const;
     void closeListener();
     void acceptConnections();
+    void rest();
     void readFrom(Connection* c);
     void answer(Connection* c);
     void drop(Connection* c);
