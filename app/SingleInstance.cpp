@@ -1,8 +1,8 @@
 #include "app/SingleInstance.h"
 
 #include "app/FileNames.h"
+#include "app/HandOverRequest.h"
 #include "app/Termination.h"
-#include "platform/ByteOrder.h"
 
 #include <QDeadlineTimer>
 #include <QScopeGuard>
@@ -28,8 +28,6 @@ namespace qmk {
 
 namespace {
 
-constexpr char kMark[4] = {'Q', 'M', 'K', '2'};     // the last part
-constexpr char kMoreMark[4] = {'Q', 'M', 'K', '+'}; // more parts follow
 constexpr char kTaken = 'K';
 constexpr char kSocketName[] = "quillmark-pro-converter.socket";
 constexpr char kFolderName[] = "quillmark-pro-converter";
@@ -147,167 +145,6 @@ QByteArray privateFolder() {
     if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
         return {};
     return isPrivateFolder(folder, true) ? folder : QByteArray();
-}
-
-// Counts and lengths are 32-bit big-endian.
-quint32 readBE32(const char* p) {
-    return loadInt<quint32>(p, false);
-}
-
-void appendBE32(QByteArray& out, quint32 v) {
-    char b[4];
-    storeInt(b, v, false);
-    out.append(b, 4);
-}
-
-// Takes a request in as its bytes come, in pieces of any size: each byte is looked
-// at once, and only the names so far and the field under way are held. Every
-// bound is checked before the bytes it governs are taken, so a request that
-// breaks one is known as soon as its count or a length has come.
-class RequestReader {
-  public:
-    enum class State { Reading, Complete, Bad };
-
-    // The bytes that came next; a request is bad once anything follows its end.
-    State take(const char* p, qsizetype n) {
-        while (n > 0 && state_ == State::Reading) {
-            if (field_ == Field::Name) {
-                const qsizetype k = std::min(n, qsizetype(want_) - name_.size());
-                name_.append(p, k);
-                p += k;
-                n -= k;
-                if (name_.size() == qsizetype(want_))
-                    endName();
-            } else {
-                const qsizetype k = std::min(n, qsizetype(want_ - have_));
-                std::memcpy(word_ + have_, p, size_t(k));
-                have_ += quint32(k);
-                p += k;
-                n -= k;
-                if (have_ == want_)
-                    endWord();
-            }
-        }
-        if (n > 0)
-            state_ = State::Bad;
-        return state_;
-    }
-    // Parts complete so far.
-    int parts() const { return parts_; }
-    QByteArrayList takeNames() { return std::move(names_); }
-
-  private:
-    enum class Field { Mark, Count, Length, Name };
-
-    // The field that starts here, of `bytes` bytes: bad if it would take the part
-    // or the request beyond its bound.
-    void expect(Field field, quint32 bytes) {
-        partBytes_ += bytes;
-        requestBytes_ += bytes;
-        if (partBytes_ > SingleInstance::kMaxPartBytes ||
-            requestBytes_ > SingleInstance::kMaxRequestBytes) {
-            state_ = State::Bad;
-            return;
-        }
-        field_ = field;
-        want_ = bytes;
-        have_ = 0;
-    }
-    void endWord() {
-        switch (field_) {
-        case Field::Mark:
-            last_ = std::memcmp(word_, kMark, 4) == 0;
-            if (!last_ && std::memcmp(word_, kMoreMark, 4) != 0)
-                state_ = State::Bad;
-            else
-                expect(Field::Count, 4);
-            return;
-        case Field::Count:
-            left_ = readBE32(word_);
-            if (left_ > SingleInstance::kMaxPartNames ||
-                names_.size() + qint64(left_) > SingleInstance::kMaxRequestNames)
-                state_ = State::Bad;
-            else
-                nextName();
-            return;
-        case Field::Length: {
-            const quint32 length = readBE32(word_);
-            if (length == 0 || length > SingleInstance::kMaxNameBytes)
-                return void(state_ = State::Bad);
-            expect(Field::Name, length);
-            if (state_ == State::Reading)
-                name_.reserve(qsizetype(length));
-            return;
-        }
-        case Field::Name:
-            return;
-        }
-    }
-    void endName() {
-        if (!name_.startsWith('/') || name_.contains('\0'))
-            return void(state_ = State::Bad);
-        names_ << std::exchange(name_, QByteArray());
-        --left_;
-        nextName();
-    }
-    // The next name of the part, or the part's end.
-    void nextName() {
-        if (left_ > 0)
-            return expect(Field::Length, 4);
-        ++parts_;
-        if (last_)
-            return void(state_ = State::Complete);
-        partBytes_ = 0;
-        expect(Field::Mark, 4);
-    }
-
-    State state_ = State::Reading;
-    Field field_ = Field::Mark;
-    quint32 want_ = 4, have_ = 0; // of the field under way
-    char word_[4] = {};
-    QByteArray name_;
-    bool last_ = false;
-    quint32 left_ = 0; // names still to come in the part
-    qint64 partBytes_ = 4, requestBytes_ = 4;
-    int parts_ = 0;
-    QByteArrayList names_;
-};
-
-// The request's parts for these names, made absolute, each as full as its bounds
-// let it be; none when a name or the whole request breaks a bound.
-std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
-    QByteArrayList parts;
-    QByteArray part;
-    quint32 count = 0;
-    qint64 names = 0, bytes = 0;
-    const auto close = [&](const char(&mark)[4]) {
-        std::memcpy(part.data(), mark, 4);
-        storeInt(part.data() + 4, count, false);
-        bytes += part.size();
-        parts << std::exchange(part, QByteArray());
-        count = 0;
-    };
-    part.resize(8);
-    for (const QByteArray& f : files) {
-        if (f.isEmpty())
-            continue;
-        const QByteArray n = absoluteName(f);
-        if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0') ||
-            ++names > SingleInstance::kMaxRequestNames)
-            return std::nullopt;
-        if (count == SingleInstance::kMaxPartNames ||
-            part.size() + 4 + n.size() > SingleInstance::kMaxPartBytes) {
-            close(kMoreMark);
-            part.resize(8);
-        }
-        appendBE32(part, quint32(n.size()));
-        part += n;
-        ++count;
-    }
-    close(kMark);
-    if (bytes > SingleInstance::kMaxRequestBytes)
-        return std::nullopt;
-    return parts;
 }
 
 enum class Wait { Ready, TimedOut, Terminated };
@@ -432,7 +269,11 @@ bool HandOver::send(const QByteArrayList& files, int timeoutMs) {
     sockaddr_un addr;
     if (socket_ >= 0 || !fillAddress(addr, socketPath_) || TerminationRequested())
         return false;
-    const std::optional<QByteArrayList> request = encodeRequest(files);
+    QByteArrayList names;
+    for (const QByteArray& f : files)
+        if (!f.isEmpty())
+            names << absoluteName(f);
+    const std::optional<QByteArrayList> request = encodeRequest(names);
     if (!request)
         return false;
 

@@ -17,23 +17,12 @@
 // removes the socket, so a program still setting its socket up is never taken
 // for one that is gone: a launch that finds the lock held waits for the socket.
 //
-// The request, on a stream socket, is one or more parts, so that a launch may
-// hand over any number of names; names are the file system's bytes, never text.
-// A part:
-//     mark                   4 bytes: "QMK+" when more parts follow, "QMK2" for the last
-//     count                  unsigned 32-bit, big-endian, at most kMaxPartNames
-//     count times:
-//         length             unsigned 32-bit, big-endian, 1 to kMaxNameBytes
-//         the name           `length` bytes, an absolute path without a zero byte
-// A part is kMaxPartBytes at most, the whole request kMaxRequestBytes and
-// kMaxRequestNames names at most; nothing comes after the last part. A request of
-// few names is the last part alone. A request that breaks a bound is dropped
-// unanswered as soon as the bound is broken, and nothing of it is taken.
-//
-// The answer is the one byte 'K'. The running program takes the names only once
-// that byte is sent, and a send fails once the launch has shut its reading side;
-// so a launch that gives up waiting shuts that side first and then looks once
-// more. An answer already there means the names were taken; none can come after.
+// A launch sends the names of its files as one request (HandOverRequest.h has
+// its format and bounds), and the running program answers with the one byte 'K'.
+// The running program takes the names only once that byte is sent, and a send
+// fails once the launch has shut its reading side; so a launch that gives up
+// waiting shuts that side first and then looks once more. An answer already
+// there means the names were taken; none can come after.
 // Either way each document is converted once, by one of the two programs.
 #pragma once
 
@@ -86,12 +75,6 @@ class SingleInstance : public QObject {
   public:
     enum class Role { HandedOver, Listening, Alone };
 
-    static constexpr quint32 kMaxPartNames = 4096;
-    static constexpr quint32 kMaxNameBytes = 4096;
-    static constexpr qint64 kMaxPartBytes = 4 * 1024 * 1024;
-    // Far more than a command line can carry.
-    static constexpr qint64 kMaxRequestNames = 1000000;
-    static constexpr qint64 kMaxRequestBytes = 64 * 1024 * 1024;
     // Connections held at once; a new one beyond them replaces the oldest.
     static constexpr int kMaxConnections = 16;
     // A launch sends its whole request at once: a connection whose next part is

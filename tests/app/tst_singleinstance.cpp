@@ -2,6 +2,7 @@
 // order and as the file system's bytes; where the socket may live; stale sockets,
 // rival listeners, other users, and requests that are malformed or too big.
 #include "OtherUser.h"
+#include "app/HandOverRequest.h"
 #include "app/SingleInstance.h"
 
 #include <QDir>
@@ -401,8 +402,7 @@ class TestSingleInstance : public QObject {
     // A launch hands over any number of names, in as many parts as they need, and
     // in order; only a name beyond the byte limit keeps it from handing over.
     void requestsAtTheirBounds_data() {
-        const int most = int(SingleInstance::kMaxPartNames),
-                  longest = int(SingleInstance::kMaxNameBytes);
+        const int most = int(qmk::kMaxPartNames), longest = int(qmk::kMaxNameBytes);
         QTest::addColumn<QByteArrayList>("names");
         QTest::addColumn<bool>("taken");
         QTest::newRow("as many names as one part holds") << numberedNames(most) << true;
@@ -413,10 +413,10 @@ class TestSingleInstance : public QObject {
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest - 1, 'n'), "/srv/b"} << true;
         QTest::newRow("a name one byte beyond the limit")
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest, 'n')} << false;
-        const int all = int(SingleInstance::kMaxRequestNames);
+        const int all = int(qmk::kMaxRequestNames);
         QTest::newRow("as many names as a request holds") << numberedNames(all) << true;
         QTest::newRow("one name more than a request holds") << numberedNames(all + 1) << false;
-        const int beyond = int(SingleInstance::kMaxRequestBytes / 4000) + 1;
+        const int beyond = int(qmk::kMaxRequestBytes / 4000) + 1;
         QTest::newRow("more bytes than a request holds") << numberedNames(beyond, 4000) << false;
     }
     void requestsAtTheirBounds() {
@@ -528,7 +528,7 @@ class TestSingleInstance : public QObject {
         QTest::newRow("more names than counted") << request({"/a", "/b"}, 1);
         QTest::newRow("fewer names than counted") << request({"/a"}, 2);
         QTest::newRow("a length beyond the bound")
-            << request({"/" + QByteArray(int(SingleInstance::kMaxNameBytes), 'a')});
+            << request({"/" + QByteArray(int(qmk::kMaxNameBytes), 'a')});
         QTest::newRow("a length of 4 billion") << "QMK2" + be32(1) + be32(0xFFFFFFFF) + "/a";
         QTest::newRow("an empty name") << request({"/a", ""});
         QTest::newRow("more bytes in all than the bound") << request(huge);
@@ -563,11 +563,10 @@ class TestSingleInstance : public QObject {
         const qint64 slack = 1 << 20;
         const QByteArray big = morePart(numberedNames(1000, 4000)); // about 4 MiB
         // Cut off at the length of the name that would pass the bound.
-        const qint64 bound = SingleInstance::kMaxRequestBytes;
-        QTest::newRow("parts of 4 MiB")
-            << big << bound - SingleInstance::kMaxNameBytes << bound + slack;
+        const qint64 bound = qmk::kMaxRequestBytes;
+        QTest::newRow("parts of 4 MiB") << big << bound - qmk::kMaxNameBytes << bound + slack;
         const QByteArray shortest = morePart(QByteArrayList(4096, "/a"));
-        const qint64 parts = SingleInstance::kMaxRequestNames / 4096;
+        const qint64 parts = qmk::kMaxRequestNames / 4096;
         QTest::newRow("parts of the shortest names")
             << shortest << parts * shortest.size() << (parts + 1) * shortest.size() + slack;
     }
