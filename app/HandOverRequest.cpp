@@ -57,11 +57,14 @@ std::optional<QByteArrayList> encodeRequest(const QByteArrayList& names) {
 RequestReader::State RequestReader::take(const char* p, qsizetype n) {
     while (n > 0 && state_ == State::Reading) {
         if (field_ == Field::Name) {
-            const qsizetype k = std::min(n, qsizetype(want_) - name_.size());
-            name_.append(p, k);
+            const qsizetype k = std::min(n, qsizetype(want_) - (held_.size() - nameStart_));
+            // A zero byte would end the name where the names are held.
+            if (std::memchr(p, '\0', size_t(k)))
+                return state_ = State::Bad;
+            held_.append(p, k);
             p += k;
             n -= k;
-            if (name_.size() == qsizetype(want_))
+            if (held_.size() - nameStart_ == qsizetype(want_))
                 endName();
         } else {
             const qsizetype k = std::min(n, qsizetype(want_ - have_));
@@ -103,7 +106,7 @@ void RequestReader::endWord() {
         return;
     case Field::Count:
         left_ = readBE32(word_);
-        if (left_ > kMaxPartNames || names_.size() + qint64(left_) > kMaxRequestNames)
+        if (left_ > kMaxPartNames || names_ + qint64(left_) > kMaxRequestNames)
             state_ = State::Bad;
         else
             nextName();
@@ -112,9 +115,8 @@ void RequestReader::endWord() {
         const quint32 length = readBE32(word_);
         if (length == 0 || length > kMaxNameBytes)
             return void(state_ = State::Bad);
+        nameStart_ = held_.size();
         expect(Field::Name, length);
-        if (state_ == State::Reading)
-            name_.reserve(qsizetype(length));
         return;
     }
     case Field::Name:
@@ -123,9 +125,10 @@ void RequestReader::endWord() {
 }
 
 void RequestReader::endName() {
-    if (!name_.startsWith('/') || name_.contains('\0'))
+    if (held_.at(nameStart_) != '/')
         return void(state_ = State::Bad);
-    names_ << std::exchange(name_, QByteArray());
+    held_.append('\0');
+    ++names_;
     --left_;
     nextName();
 }
@@ -139,6 +142,22 @@ void RequestReader::nextName() {
         return void(state_ = State::Complete);
     partBytes_ = 0;
     expect(Field::Mark, 4);
+}
+
+QByteArrayList RequestReader::takeNames() {
+    QByteArrayList names;
+    names.reserve(qsizetype(names_));
+    // Each name ends with its zero byte; a name still under way has none yet.
+    const char* p = held_.constData();
+    const char* const end = p + held_.size();
+    while (const char* zero = static_cast<const char*>(std::memchr(p, '\0', size_t(end - p)))) {
+        names << QByteArray(p, zero - p);
+        p = zero + 1;
+    }
+    held_.clear();
+    nameStart_ = 0;
+    names_ = 0;
+    return names;
 }
 
 } // namespace qmk

@@ -59,8 +59,10 @@ class RequestReader {
     State state() const { return state_; }
     // Parts complete so far.
     int parts() const { return parts_; }
-    // The names of the parts complete so far, in order.
-    QByteArrayList takeNames() { return std::move(names_); }
+    // The names taken so far, in order.
+    QByteArrayList takeNames();
+    // Bytes that the names taken so far, and the one under way, hold.
+    qint64 heldBytes() const { return held_.size(); }
 
   private:
     enum class Field { Mark, Count, Length, Name };
@@ -74,12 +76,15 @@ class RequestReader {
     Field field_ = Field::Mark;
     quint32 want_ = 4, have_ = 0; // of the field under way
     char word_[4] = {};
-    QByteArray name_;
     bool last_ = false;
     quint32 left_ = 0; // names still to come in the part
     qint64 partBytes_ = 4, requestBytes_ = 4;
     int parts_ = 0;
-    QByteArrayList names_;
+    // The names one after the other, each ending with a zero byte (which no name
+    // holds): a name costs its bytes and one more, not an array of its own.
+    QByteArray held_;
+    qsizetype nameStart_ = 0; // of the name under way, in held_
+    qint64 names_ = 0;        // taken so far
 };
 
 } // namespace qmk

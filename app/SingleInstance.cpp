@@ -173,6 +173,8 @@ struct SingleInstance::Connection {
     Descriptor fd;
     QSocketNotifier* readable = nullptr;
     QTimer* deadline = nullptr;
+    // The whole request's.
+    QDeadlineTimer whole{SingleInstance::kWholeRequestMs};
     RequestReader request;
 
     explicit Connection(int socket) : fd(socket) {}
@@ -543,9 +545,18 @@ void SingleInstance::readFrom(Connection* c) {
             return drop(c);
         if (state == RequestReader::State::Complete)
             return answer(c);
+        if (heldByRequests() > kMaxHeldBytes)
+            return drop(c);
         if (c->request.parts() != partsBefore)
-            c->deadline->start(kRequestMs);
+            c->deadline->start(int(std::min<qint64>(kRequestMs, c->whole.remainingTime())));
     }
+}
+
+qint64 SingleInstance::heldByRequests() const {
+    qint64 held = 0;
+    for (const auto& c : connections_)
+        held += c->request.heldBytes();
+    return held;
 }
 
 void SingleInstance::answer(Connection* c) {

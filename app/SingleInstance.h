@@ -26,6 +26,8 @@
 // Either way each document is converted once, by one of the two programs.
 #pragma once
 
+#include "app/HandOverRequest.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QObject>
@@ -80,6 +82,12 @@ class SingleInstance : public QObject {
     // A launch sends its whole request at once: a connection whose next part is
     // not complete this long after it came, or after the part before, goes.
     static constexpr int kRequestMs = 2000;
+    // And the whole request, however many parts it has, this long after it came.
+    static constexpr int kWholeRequestMs = 10000;
+    // What the names of unfinished requests hold, all connections together: a
+    // request at its bound still fits when it comes alone, and the peers that
+    // would take more than this go.
+    static constexpr qint64 kMaxHeldBytes = kMaxRequestBytes;
 
     // The socket of this user's running program: in the runtime folder when it is
     // the user's alone (owned, mode 0700, not a link), else in a private folder of
@@ -135,6 +143,7 @@ class SingleInstance : public QObject {
     void closeListener();
     void acceptConnections();
     void rest();
+    qint64 heldByRequests() const;
     void readFrom(Connection* c);
     void answer(Connection* c);
     void drop(Connection* c);

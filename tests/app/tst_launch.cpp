@@ -16,8 +16,11 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <future>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 using namespace qmk::test;
@@ -39,6 +42,62 @@ bool hungUp(int fd) {
         return false;
     char c;
     return (p.revents & (POLLHUP | POLLERR)) || ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
+// The most memory the process has held at once, in bytes.
+qint64 peakMemory(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+QByteArray be32(quint32 v) {
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+// A part of a request, with more parts to follow: the mark, the count, then each
+// name with its length, counts big-endian.
+QByteArray morePart(const QByteArray& name, int count) {
+    QByteArray part = "QMK+" + be32(quint32(count));
+    for (int i = 0; i < count; ++i)
+        part += be32(quint32(name.size())) + name;
+    return part;
+}
+
+// A peer that sends the parts, then keeps its request open with an empty part
+// every half second, for a minute at most. True when the program hung up on it.
+bool holdRequestOpen(const QByteArray& socket, const QByteArray& part, int parts) {
+    sockaddr_un addr;
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    auto closeIt = qScopeGuard([s] { ::close(s); });
+    if (s < 0 || !fillAddress(addr, socket) ||
+        ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
+        return false;
+    const auto sendAll = [s](const QByteArray& bytes) {
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n =
+                ::send(s, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            at += n;
+        }
+        return true;
+    };
+    for (int i = 0; i < parts; ++i)
+        if (!sendAll(part))
+            return true;
+    const QByteArray nothingYet = morePart({}, 0);
+    for (int i = 0; i < 120; ++i) {
+        if (hungUp(s) || !sendAll(nothingYet))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return false;
 }
 
 } // namespace
@@ -372,6 +431,50 @@ class LaunchTest : public QObject {
         QVERIFY2(leastFree >= 4, qPrintable(QString("%1 descriptors left free").arg(leastFree)));
 
         QVERIFY(::prlimit(pid, RLIMIT_NOFILE, &theirs, nullptr) == 0);
+        QProcess later;
+        start(later, {"Later.qmk3"}, environment());
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Later.qmkp"), 60000);
+        quit(running);
+    }
+
+    // Peers of this user that keep requests of many names unfinished, each part
+    // restarting the wait for the next, hold neither the program's memory nor
+    // its listener: each is hung up within seconds, the program grows by far
+    // less than they hold out, and a launch is then served.
+    void unfinishedRequestsAreBounded_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("count"); // of names in a part
+        QTest::addColumn<int>("parts"); // of a peer, all with more to come
+        QTest::newRow("nearly a million short names each") << QByteArray("/a") << 4096 << 244;
+        QTest::newRow("nearly 64 MiB of names each") << ("/" + QByteArray(3999, 'n')) << 1047 << 15;
+    }
+    void unfinishedRequestsAreBounded() {
+        QFETCH(QByteArray, name);
+        QFETCH(int, count);
+        QFETCH(int, parts);
+        QVERIFY(writeFile(folder_ + "/Later.qmk3", v32Image()));
+        QProcess running;
+        start(running, {}, environment());
+        QVERIFY(running.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+        const qint64 pid = running.processId(), before = peakMemory(pid);
+        QVERIFY(before > 0);
+
+        const QByteArray socket = QFile::encodeName(runtime_) + "/" + kSocketName;
+        const QByteArray part = morePart(name, count);
+        std::vector<std::future<bool>> peers;
+        for (int i = 0; i < 16; ++i)
+            peers.push_back(std::async(std::launch::async, holdRequestOpen, socket, part, parts));
+        for (auto& p : peers) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                p.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 90000);
+            QVERIFY2(p.get(), "a peer held its request open for a minute");
+        }
+        const qint64 grown = peakMemory(pid) - before;
+        QVERIFY2(grown < 256 << 20, qPrintable(QString("grew by %1 MiB").arg(grown >> 20)));
+
         QProcess later;
         start(later, {"Later.qmk3"}, environment());
         QVERIFY(later.waitForFinished(30000));
