@@ -67,14 +67,12 @@ void App::openAtStart(const QByteArrayList& names) {
     });
 }
 
-bool App::handOverOrListen(SingleInstance& instance, const QByteArrayList& files) {
-    if (instance.forwardToRunning(files))
-        return true;
-    // Two launches at once: the one that loses the race hands its files over. One
-    // that can do neither (no private folder, another user's listener) goes on
-    // alone with its files.
-    if (!instance.listen() && instance.forwardToRunning(files))
-        return true;
+SingleInstance::Role App::handOverOrListen(SingleInstance& instance, const QByteArrayList& files) {
+    // One that can neither hand over nor listen (no private folder, another
+    // user's listener) goes on alone with its files.
+    const SingleInstance::Role role = instance.start(files);
+    if (role != SingleInstance::Role::Listening)
+        return role;
     connect(&instance, &SingleInstance::filesOpened, this, [this](const QByteArrayList& later) {
         openDocuments(later);
         // A launch brings the running program to the front, also out of the
@@ -87,7 +85,7 @@ bool App::handOverOrListen(SingleInstance& instance, const QByteArrayList& files
             w->activateWindow();
         }
     });
-    return false;
+    return role;
 }
 
 bool App::eventFilter(QObject* watched, QEvent* event) {

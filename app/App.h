@@ -1,6 +1,7 @@
 // The application object: version data, the one main window, and quitting.
 #pragma once
 
+#include "app/SingleInstance.h"
 #include "platform/FolderItem.h"
 
 #include <QByteArrayList>
@@ -12,7 +13,6 @@
 
 namespace qmk {
 
-class SingleInstance;
 class wMain;
 
 struct VersionData {
@@ -46,10 +46,11 @@ class App : public QObject {
     // Files named on the command line at start: they arrive as documents to open, in
     // their order, once the main window has opened.
     void openAtStart(const QByteArrayList& names);
-    // One program per user: true when a program already running took the files
-    // (this one then exits); otherwise this one listens if it can, and the files of
-    // later launches arrive as documents to open.
-    bool handOverOrListen(SingleInstance& instance, const QByteArrayList& files);
+    // One program per user: HandedOver when a program already running took the
+    // files (this one then exits); Listening when this one is the running program,
+    // and the files of later launches arrive as documents to open; Alone when it
+    // could do neither.
+    SingleInstance::Role handOverOrListen(SingleInstance& instance, const QByteArrayList& files);
 
     wMain* mainWindow() const { return mainWindow_.get(); }
     const VersionData& version() const { return version_; }

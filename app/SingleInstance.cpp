@@ -1,10 +1,11 @@
 #include "app/SingleInstance.h"
 
 #include "app/FileNames.h"
+#include "app/HandOverRequest.h"
 #include "app/Termination.h"
-#include "platform/ByteOrder.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -13,9 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,8 +28,6 @@ namespace qmk {
 
 namespace {
 
-constexpr char kMark[4] = {'Q', 'M', 'K', '2'};     // the last part
-constexpr char kMoreMark[4] = {'Q', 'M', 'K', '+'}; // more parts follow
 constexpr char kTaken = 'K';
 constexpr char kSocketName[] = "quillmark-pro-converter.socket";
 constexpr char kFolderName[] = "quillmark-pro-converter";
@@ -35,7 +36,20 @@ constexpr char kFolderName[] = "quillmark-pro-converter";
 constexpr int kAcceptsPerWakeUp = 64;
 constexpr int kRetryMs = 1000;
 constexpr int kOutOfDescriptorsMs = 100;
+// Descriptors that connections leave free below the process's limit, for the
+// rest of the program: the toolkit's wake-ups, the files of a conversion, the
+// reveal. Without them a flood of connections starves the interface.
+constexpr int kSpareDescriptors = 16;
+
+// The first descriptor that a connection may not have: the limit less the spare.
+rlim_t connectionCeiling() {
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<rlim_t>::max();
+    return limit.rlim_cur > rlim_t(kSpareDescriptors) ? limit.rlim_cur - kSpareDescriptors : 0;
+}
 constexpr qint64 kReadPerWakeUp = 1024 * 1024;
+constexpr int kStartRounds = 8;
 
 class Descriptor {
   public:
@@ -52,6 +66,20 @@ class Descriptor {
   private:
     int fd_;
 };
+
+// Whether a program holds the lock at the path, asked without taking it even for
+// a moment, so that the question never keeps a starting program from it. The
+// lock is an open file description's lock, which the kernel lets go of when the
+// last descriptor of it closes, also when the program dies.
+bool lockHeld(const QByteArray& path) {
+    const Descriptor fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
+        return false;
+    struct flock query = {};
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    return ::fcntl(fd.get(), F_OFD_GETLK, &query) == 0 && query.l_type != F_UNLCK;
+}
 
 bool fillAddress(sockaddr_un& addr, const QByteArray& path) {
     addr = {};
@@ -119,167 +147,6 @@ QByteArray privateFolder() {
     return isPrivateFolder(folder, true) ? folder : QByteArray();
 }
 
-// Counts and lengths are 32-bit big-endian.
-quint32 readBE32(const char* p) {
-    return loadInt<quint32>(p, false);
-}
-
-void appendBE32(QByteArray& out, quint32 v) {
-    char b[4];
-    storeInt(b, v, false);
-    out.append(b, 4);
-}
-
-// Takes a request in as its bytes come, in pieces of any size: each byte is looked
-// at once, and only the names so far and the field under way are held. Every
-// bound is checked before the bytes it governs are taken, so a request that
-// breaks one is known as soon as its count or a length has come.
-class RequestReader {
-  public:
-    enum class State { Reading, Complete, Bad };
-
-    // The bytes that came next; a request is bad once anything follows its end.
-    State take(const char* p, qsizetype n) {
-        while (n > 0 && state_ == State::Reading) {
-            if (field_ == Field::Name) {
-                const qsizetype k = std::min(n, qsizetype(want_) - name_.size());
-                name_.append(p, k);
-                p += k;
-                n -= k;
-                if (name_.size() == qsizetype(want_))
-                    endName();
-            } else {
-                const qsizetype k = std::min(n, qsizetype(want_ - have_));
-                std::memcpy(word_ + have_, p, size_t(k));
-                have_ += quint32(k);
-                p += k;
-                n -= k;
-                if (have_ == want_)
-                    endWord();
-            }
-        }
-        if (n > 0)
-            state_ = State::Bad;
-        return state_;
-    }
-    // Parts complete so far.
-    int parts() const { return parts_; }
-    QByteArrayList takeNames() { return std::move(names_); }
-
-  private:
-    enum class Field { Mark, Count, Length, Name };
-
-    // The field that starts here, of `bytes` bytes: bad if it would take the part
-    // or the request beyond its bound.
-    void expect(Field field, quint32 bytes) {
-        partBytes_ += bytes;
-        requestBytes_ += bytes;
-        if (partBytes_ > SingleInstance::kMaxPartBytes ||
-            requestBytes_ > SingleInstance::kMaxRequestBytes) {
-            state_ = State::Bad;
-            return;
-        }
-        field_ = field;
-        want_ = bytes;
-        have_ = 0;
-    }
-    void endWord() {
-        switch (field_) {
-        case Field::Mark:
-            last_ = std::memcmp(word_, kMark, 4) == 0;
-            if (!last_ && std::memcmp(word_, kMoreMark, 4) != 0)
-                state_ = State::Bad;
-            else
-                expect(Field::Count, 4);
-            return;
-        case Field::Count:
-            left_ = readBE32(word_);
-            if (left_ > SingleInstance::kMaxPartNames ||
-                names_.size() + qint64(left_) > SingleInstance::kMaxRequestNames)
-                state_ = State::Bad;
-            else
-                nextName();
-            return;
-        case Field::Length: {
-            const quint32 length = readBE32(word_);
-            if (length == 0 || length > SingleInstance::kMaxNameBytes)
-                return void(state_ = State::Bad);
-            expect(Field::Name, length);
-            if (state_ == State::Reading)
-                name_.reserve(qsizetype(length));
-            return;
-        }
-        case Field::Name:
-            return;
-        }
-    }
-    void endName() {
-        if (!name_.startsWith('/') || name_.contains('\0'))
-            return void(state_ = State::Bad);
-        names_ << std::exchange(name_, QByteArray());
-        --left_;
-        nextName();
-    }
-    // The next name of the part, or the part's end.
-    void nextName() {
-        if (left_ > 0)
-            return expect(Field::Length, 4);
-        ++parts_;
-        if (last_)
-            return void(state_ = State::Complete);
-        partBytes_ = 0;
-        expect(Field::Mark, 4);
-    }
-
-    State state_ = State::Reading;
-    Field field_ = Field::Mark;
-    quint32 want_ = 4, have_ = 0; // of the field under way
-    char word_[4] = {};
-    QByteArray name_;
-    bool last_ = false;
-    quint32 left_ = 0; // names still to come in the part
-    qint64 partBytes_ = 4, requestBytes_ = 4;
-    int parts_ = 0;
-    QByteArrayList names_;
-};
-
-// The request's parts for these names, made absolute, each as full as its bounds
-// let it be; none when a name or the whole request breaks a bound.
-std::optional<QByteArrayList> encodeRequest(const QByteArrayList& files) {
-    QByteArrayList parts;
-    QByteArray part;
-    quint32 count = 0;
-    qint64 names = 0, bytes = 0;
-    const auto close = [&](const char(&mark)[4]) {
-        std::memcpy(part.data(), mark, 4);
-        storeInt(part.data() + 4, count, false);
-        bytes += part.size();
-        parts << std::exchange(part, QByteArray());
-        count = 0;
-    };
-    part.resize(8);
-    for (const QByteArray& f : files) {
-        if (f.isEmpty())
-            continue;
-        const QByteArray n = absoluteName(f);
-        if (n.size() > qsizetype(SingleInstance::kMaxNameBytes) || n.contains('\0') ||
-            ++names > SingleInstance::kMaxRequestNames)
-            return std::nullopt;
-        if (count == SingleInstance::kMaxPartNames ||
-            part.size() + 4 + n.size() > SingleInstance::kMaxPartBytes) {
-            close(kMoreMark);
-            part.resize(8);
-        }
-        appendBE32(part, quint32(n.size()));
-        part += n;
-        ++count;
-    }
-    close(kMark);
-    if (bytes > SingleInstance::kMaxRequestBytes)
-        return std::nullopt;
-    return parts;
-}
-
 enum class Wait { Ready, TimedOut, Terminated };
 
 // Waits for the events on fd (none: only for the time to pass), until the deadline
@@ -306,6 +173,8 @@ struct SingleInstance::Connection {
     Descriptor fd;
     QSocketNotifier* readable = nullptr;
     QTimer* deadline = nullptr;
+    // The whole request's.
+    QDeadlineTimer whole{SingleInstance::kWholeRequestMs};
     RequestReader request;
 
     explicit Connection(int socket) : fd(socket) {}
@@ -346,13 +215,48 @@ SingleInstance::SingleInstance(QByteArray socketPath, QObject* parent)
 
 SingleInstance::~SingleInstance() {
     connections_.clear();
-    if (isListening()) {
-        // The socket goes with the program, unless another has taken its name since.
-        struct stat st;
-        if (::lstat(socketPath_.constData(), &st) == 0 && st.st_ino == boundInode_)
-            ::unlink(socketPath_.constData());
-        closeListener();
-    }
+    closeListener();
+    // The socket goes with the program that made it, before the lock does: a
+    // launch that finds no socket then waits until the lock is free, and takes it.
+    unlinkOwnSocket();
+    releaseLock();
+}
+
+void SingleInstance::unlinkOwnSocket() {
+    struct stat st;
+    if (boundInode_ != 0 && ::lstat(socketPath_.constData(), &st) == 0 && st.st_ino == boundInode_)
+        ::unlink(socketPath_.constData());
+    boundInode_ = 0;
+}
+
+QByteArray SingleInstance::lockPathFor(const QByteArray& socketPath) {
+    return socketPath.isEmpty() ? QByteArray() : socketPath + ".lock";
+}
+
+bool SingleInstance::takeLock() {
+    if (lock_ >= 0)
+        return true;
+    const QByteArray path = lockPathFor(socketPath_);
+    if (path.isEmpty())
+        return false;
+    Descriptor fd(
+        ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return false;
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_OFD_SETLK, &whole) != 0)
+        return false; // held by another program (EAGAIN), or no locks here
+    lock_ = fd.release();
+    return true;
+}
+
+void SingleInstance::releaseLock() {
+    if (lock_ >= 0)
+        ::close(std::exchange(lock_, -1));
 }
 
 HandOver::HandOver(QByteArray socketPath) : socketPath_(std::move(socketPath)) {}
@@ -367,18 +271,30 @@ bool HandOver::send(const QByteArrayList& files, int timeoutMs) {
     sockaddr_un addr;
     if (socket_ >= 0 || !fillAddress(addr, socketPath_) || TerminationRequested())
         return false;
-    const std::optional<QByteArrayList> request = encodeRequest(files);
+    QByteArrayList names;
+    for (const QByteArray& f : files)
+        if (!f.isEmpty())
+            names << absoluteName(f);
+    const std::optional<QByteArrayList> request = encodeRequest(names);
     if (!request)
         return false;
 
     socket_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket_ < 0)
         return false;
+    const QByteArray lock = SingleInstance::lockPathFor(socketPath_);
     while (connectTo(socket_, addr) != 0) {
-        // None runs (no socket, or nobody behind it), or it cannot be reached.
-        if (errno != EAGAIN)
-            return false;
-        // The running program's queue of connections is full for a moment.
+        if (errno == ENOENT || errno == ECONNREFUSED) {
+            // Nobody listens there: none runs, unless the holder of the lock is
+            // still making its socket (or removing it as it ends).
+            if (!lockHeld(lock)) {
+                nobodyThere_ = true;
+                return false;
+            }
+        } else if (errno != EAGAIN) {
+            return false; // it cannot be reached
+        }
+        // Or the running program's queue of connections is full for a moment.
         if (waitFor(-1, 0, QDeadlineTimer(std::min<qint64>(20, deadline.remainingTime()))) ==
                 Wait::Terminated ||
             deadline.hasExpired())
@@ -438,18 +354,44 @@ bool HandOver::giveUp() {
 }
 
 bool SingleInstance::forwardToRunning(const QByteArrayList& files, int timeoutMs) const {
+    return forward(files, timeoutMs) == Forward::Taken;
+}
+
+SingleInstance::Forward SingleInstance::forward(const QByteArrayList& files, int timeoutMs) const {
     HandOver handOver(socketPath_);
     if (!handOver.send(files, timeoutMs))
-        return false;
+        return handOver.nobodyThere() ? Forward::NobodyThere : Forward::NotTaken;
     switch (handOver.awaitAnswer(timeoutMs)) {
     case HandOver::Answer::Taken:
-        return true;
+        return Forward::Taken;
     case HandOver::Answer::Refused:
-        return false;
+        return Forward::NotTaken;
     case HandOver::Answer::None:
         break;
     }
-    return handOver.giveUp();
+    return handOver.giveUp() ? Forward::Taken : Forward::NotTaken;
+}
+
+SingleInstance::Role SingleInstance::start(const QByteArrayList& files, int timeoutMs) {
+    // Handing over first: a running program then sees only the request, never a
+    // probe. Taking the lock and handing over can each lose a race to another
+    // launch (the running program ending, or another starting); a few rounds
+    // settle it.
+    for (int round = 0; round < kStartRounds; ++round) {
+        switch (forward(files, timeoutMs)) {
+        case Forward::Taken:
+            return Role::HandedOver;
+        case Forward::NotTaken:
+            return Role::Alone;
+        case Forward::NobodyThere:
+            break;
+        }
+        if (TerminationRequested())
+            return Role::Alone;
+        if (listen())
+            return Role::Listening;
+    }
+    return Role::Alone;
 }
 
 bool SingleInstance::someoneListens() const {
@@ -467,6 +409,17 @@ bool SingleInstance::listen() {
     sockaddr_un addr;
     if (!fillAddress(addr, socketPath_))
         return false;
+    // Only the holder of the lock makes the socket: anyone else may only find it.
+    const bool hadLock = lock_ >= 0;
+    if (!takeLock())
+        return false;
+    // Not listening after all: a socket made here goes, and a lock taken here too,
+    // for whoever can listen.
+    auto notListening = qScopeGuard([&] {
+        unlinkOwnSocket();
+        if (!hadLock)
+            releaseLock();
+    });
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (socket.get() < 0)
         return false;
@@ -475,8 +428,10 @@ bool SingleInstance::listen() {
     if (::bind(socket.get(), a, sizeof addr) != 0) {
         if (errno != EADDRINUSE)
             return false;
-        // Taken by a live program, or by a socket that a program which ended
-        // abruptly left behind; only such a socket is removed.
+        // No program of ours holds the lock, so the socket is one that a program
+        // which ended abruptly left behind, or this program's own that failed; it
+        // is replaced. A live listener that holds no lock (an earlier version of
+        // the program) is left alone: the files go to it.
         struct stat st;
         if (someoneListens() || ::lstat(socketPath_.constData(), &st) != 0 ||
             !S_ISSOCK(st.st_mode) || ::unlink(socketPath_.constData()) != 0 ||
@@ -484,11 +439,12 @@ bool SingleInstance::listen() {
             return false;
     }
     struct stat bound;
-    if (::listen(socket.get(), SOMAXCONN) != 0 || ::lstat(socketPath_.constData(), &bound) != 0) {
-        ::unlink(socketPath_.constData());
+    if (::lstat(socketPath_.constData(), &bound) != 0)
         return false;
-    }
     boundInode_ = bound.st_ino;
+    if (::listen(socket.get(), SOMAXCONN) != 0)
+        return false;
+    notListening.dismiss();
     listener_ = socket.release();
     accepting_ = new QSocketNotifier(listener_, QSocketNotifier::Read, this);
     connect(accepting_, &QSocketNotifier::activated, this, &SingleInstance::acceptConnections);
@@ -507,6 +463,8 @@ void SingleInstance::closeListener() {
 }
 
 void SingleInstance::acceptConnections() {
+    // Read once a wake-up: another program may change it while this one runs.
+    const rlim_t ceiling = connectionCeiling();
     for (int i = 0; i < kAcceptsPerWakeUp && isListening(); ++i) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
@@ -521,14 +479,9 @@ void SingleInstance::acceptConnections() {
             case ENFILE:
             case ENOBUFS:
             case ENOMEM:
-                // Out of descriptors: the oldest connection makes room, or the
-                // listener rests a moment; it stays open either way.
-                if (!connections_.empty()) {
-                    connections_.pop_front();
-                    continue;
-                }
-                accepting_->setEnabled(false);
-                retry_->start(kOutOfDescriptorsMs);
+                // Out of descriptors, or of memory: the listener rests a moment,
+                // open, while the rest of the program gives some back.
+                rest();
                 return;
             default:
                 // The listener itself has failed: it is made anew.
@@ -536,6 +489,13 @@ void SingleInstance::acceptConnections() {
                 retry_->start(kRetryMs);
                 return;
             }
+        }
+        // Descriptors come lowest first, so every one below this is taken: past
+        // the ceiling, what is left is the spare, and the connection goes at
+        // once (its launch converts its documents itself).
+        if (rlim_t(fd) >= ceiling) {
+            ::close(fd);
+            continue;
         }
         if (!sameUser(fd)) {
             ::close(fd);
@@ -555,6 +515,11 @@ void SingleInstance::acceptConnections() {
         // A launch has usually written its whole request by now.
         readFrom(c);
     }
+}
+
+void SingleInstance::rest() {
+    accepting_->setEnabled(false);
+    retry_->start(kOutOfDescriptorsMs);
 }
 
 void SingleInstance::drop(Connection* c) {
@@ -580,9 +545,18 @@ void SingleInstance::readFrom(Connection* c) {
             return drop(c);
         if (state == RequestReader::State::Complete)
             return answer(c);
+        if (heldByRequests() > kMaxHeldBytes)
+            return drop(c);
         if (c->request.parts() != partsBefore)
-            c->deadline->start(kRequestMs);
+            c->deadline->start(int(std::min<qint64>(kRequestMs, c->whole.remainingTime())));
     }
+}
+
+qint64 SingleInstance::heldByRequests() const {
+    qint64 held = 0;
+    for (const auto& c : connections_)
+        held += c->request.heldBytes();
+    return held;
 }
 
 void SingleInstance::answer(Connection* c) {

@@ -3,33 +3,30 @@
 // and exits. The two meet on a local socket in a folder that is the user's alone,
 // and each end makes sure the other is the same user.
 //
-// Start-up, in this order:
+// Start-up:
 //     SingleInstance instance;
-//     if (instance.forwardToRunning(files)) return 0;        // a running one took them
-//     if (!instance.listen() && instance.forwardToRunning(files)) return 0; // lost a race
+//     switch (instance.start(files)) { ... }  // handed over, listening, or alone
 //     connect(&instance, &SingleInstance::filesOpened, ...);  // later launches' files
 // A launch that can neither hand over nor listen (no private folder, another
-// user's listener) converts its files itself.
+// user's listener, a running program that does not answer) converts its files
+// itself.
 //
-// The request, on a stream socket, is one or more parts, so that a launch may
-// hand over any number of names; names are the file system's bytes, never text.
-// A part:
-//     mark                   4 bytes: "QMK+" when more parts follow, "QMK2" for the last
-//     count                  unsigned 32-bit, big-endian, at most kMaxPartNames
-//     count times:
-//         length             unsigned 32-bit, big-endian, 1 to kMaxNameBytes
-//         the name           `length` bytes, an absolute path without a zero byte
-// A part is kMaxPartBytes at most, the whole request kMaxRequestBytes and
-// kMaxRequestNames names at most; nothing comes after the last part. A request of
-// few names is the last part alone. A request that breaks a bound is dropped
-// unanswered as soon as the bound is broken, and nothing of it is taken.
+// The running program is the one that holds the lock beside the socket (the
+// socket's name with ".lock" after it), for its whole life; the kernel lets go of
+// it when the program ends, however it ends. Only the holder makes, replaces or
+// removes the socket, so a program still setting its socket up is never taken
+// for one that is gone: a launch that finds the lock held waits for the socket.
 //
-// The answer is the one byte 'K'. The running program takes the names only once
-// that byte is sent, and a send fails once the launch has shut its reading side;
-// so a launch that gives up waiting shuts that side first and then looks once
-// more. An answer already there means the names were taken; none can come after.
+// A launch sends the names of its files as one request (HandOverRequest.h has
+// its format and bounds), and the running program answers with the one byte 'K'.
+// The running program takes the names only once that byte is sent, and a send
+// fails once the launch has shut its reading side; so a launch that gives up
+// waiting shuts that side first and then looks once more. An answer already
+// there means the names were taken; none can come after.
 // Either way each document is converted once, by one of the two programs.
 #pragma once
+
+#include "app/HandOverRequest.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -58,6 +55,9 @@ class HandOver {
     // each step within timeoutMs. False when that cannot be done (see
     // forwardToRunning); what was sent is then no request that can be taken.
     bool send(const QByteArrayList& files, int timeoutMs);
+    // After a send that failed: nobody listened and no program held the lock,
+    // so none runs or is starting.
+    bool nobodyThere() const { return nobodyThere_; }
     // The answer, once it came within timeoutMs; None when it did not, or a
     // termination signal came first.
     Answer awaitAnswer(int timeoutMs);
@@ -68,23 +68,26 @@ class HandOver {
   private:
     QByteArray socketPath_;
     int socket_ = -1;
+    bool nobodyThere_ = false;
 };
 
 class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    static constexpr quint32 kMaxPartNames = 4096;
-    static constexpr quint32 kMaxNameBytes = 4096;
-    static constexpr qint64 kMaxPartBytes = 4 * 1024 * 1024;
-    // Far more than a command line can carry.
-    static constexpr qint64 kMaxRequestNames = 1000000;
-    static constexpr qint64 kMaxRequestBytes = 64 * 1024 * 1024;
+    enum class Role { HandedOver, Listening, Alone };
+
     // Connections held at once; a new one beyond them replaces the oldest.
     static constexpr int kMaxConnections = 16;
     // A launch sends its whole request at once: a connection whose next part is
     // not complete this long after it came, or after the part before, goes.
     static constexpr int kRequestMs = 2000;
+    // And the whole request, however many parts it has, this long after it came.
+    static constexpr int kWholeRequestMs = 10000;
+    // What the names of unfinished requests hold, all connections together: a
+    // request at its bound still fits when it comes alone, and the peers that
+    // would take more than this go.
+    static constexpr qint64 kMaxHeldBytes = kMaxRequestBytes;
 
     // The socket of this user's running program: in the runtime folder when it is
     // the user's alone (owned, mode 0700, not a link), else in a private folder of
@@ -97,19 +100,29 @@ class SingleInstance : public QObject {
     ~SingleInstance() override;
 
     const QByteArray& socketPath() const { return socketPath_; }
+    // The lock that the running program holds; empty with the socket path.
+    static QByteArray lockPathFor(const QByteArray& socketPath);
+
+    // Start-up: becomes the running program (Listening), or hands the files to it
+    // (HandedOver: this program then ends), waiting for one that is still setting
+    // its socket up. Alone when neither can be done, or a termination signal came
+    // before the files were taken: this program then converts them itself, or ends.
+    Role start(const QByteArrayList& files, int timeoutMs = 3000);
 
     // Hands the files (made absolute against this process's folder, order kept)
     // to the running program, as many parts as they need. True only when a
     // program of this user took them; false when none runs, the listener is
     // another user's, a name or the whole breaks the bounds, it made no progress
     // (connecting, taking a part, answering) within timeoutMs, or a termination
-    // signal came meanwhile: the running program has then taken nothing. Blocks
-    // this thread.
+    // signal came meanwhile: the running program has then taken nothing. While
+    // the lock is held and nobody listens yet, a program is setting its socket up:
+    // the launch waits for it, within timeoutMs. Blocks this thread.
     bool forwardToRunning(const QByteArrayList& files, int timeoutMs = 3000) const;
 
-    // Becomes the running program: listens for later launches. A socket left
-    // by a program that ended without removing it is replaced. False when a
-    // live program already listens (or the socket cannot be made).
+    // Becomes the running program: takes the lock and listens for later launches.
+    // A socket left by a program that ended without removing it is replaced.
+    // False when another program holds the lock, a live program that holds none
+    // listens (one of an earlier version), or the socket cannot be made.
     bool listen();
     bool isListening() const { return listener_ >= 0; }
 
@@ -120,17 +133,25 @@ class SingleInstance : public QObject {
 
   private:
     struct Connection;
+    enum class Forward { Taken, NotTaken, NobodyThere };
 
+    Forward forward(const QByteArrayList& files, int timeoutMs) const;
+    bool takeLock();
+    void releaseLock();
+    void unlinkOwnSocket();
     bool someoneListens() const;
     void closeListener();
     void acceptConnections();
+    void rest();
+    qint64 heldByRequests() const;
     void readFrom(Connection* c);
     void answer(Connection* c);
     void drop(Connection* c);
 
     QByteArray socketPath_;
     int listener_ = -1;
-    ino_t boundInode_ = 0;
+    int lock_ = -1;
+    ino_t boundInode_ = 0; // of the socket this program made, 0 when none
     QSocketNotifier* accepting_ = nullptr;
     // Brings the listener back after the descriptors ran out or it failed.
     QTimer* retry_ = nullptr;

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -92,6 +93,17 @@ QByteArray ToolkitPlatform(const QProcessEnvironment& environment, int argc,
     return "xcb;wayland";
 }
 
+int HandOverInterrupted(const QByteArrayList& documents) {
+    // Whoever started this launch (a desktop, a script) learns that its documents
+    // went nowhere: neither to the running program nor converted here.
+    const int sig = TerminationSignal();
+    std::fprintf(stderr, "quillmark-pro-converter : arrêté par le signal %d ; %s\n", sig,
+                 documents.isEmpty() ? "le programme déjà ouvert n'a pas été joint."
+                                     : "les documents n'ont pas été transmis au programme "
+                                       "déjà ouvert.");
+    return 128 + sig;
+}
+
 int RunApplication(int argc, char** argv, const std::function<void(int code)>& forcedExit) {
     // Before anything else, so that no moment of start-up dies of a termination signal.
     CatchTerminationSignals();
@@ -121,8 +133,11 @@ int RunApplication(int argc, char** argv, const std::function<void(int code)>& f
     // running for this user takes them instead.
     const QByteArrayList documents = line.documents();
     SingleInstance instance;
-    if (app->handOverOrListen(instance, documents))
+    const SingleInstance::Role role = app->handOverOrListen(instance, documents);
+    if (role == SingleInstance::Role::HandedOver)
         return 0;
+    if (role == SingleInstance::Role::Alone && TerminationRequested())
+        return HandOverInterrupted(documents);
     StartupStepDone(StartupStep::Instance);
     if (TerminationRequested())
         return 0;

@@ -30,6 +30,11 @@ enum class StartupStep {
 // hold the quit: forcedExit is then called with the code, to end the process.
 int RunApplication(int argc, char** argv, const std::function<void(int code)>& forcedExit);
 
+// A launch that a termination signal ended while it handed its documents over:
+// says so on the standard error output; the exit status is 128 + the signal's
+// number, as for a process the signal killed.
+int HandOverInterrupted(const QByteArrayList& documents);
+
 // Tests: watch is called as each start-up step is done. None by default.
 void WatchStartup(std::function<void(StartupStep)> watch);
 void StartupStepDone(StartupStep step);

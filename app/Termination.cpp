@@ -19,10 +19,11 @@ QSocketNotifier* notifier = nullptr;
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-void onTerminationSignal(int) {
+void onTerminationSignal(int sig) {
     // Only a flag and a write are safe here; the event loop, or the wait that
-    // watches the descriptor, does the quitting.
-    requested = 1;
+    // watches the descriptor, does the quitting. The first signal is the one kept.
+    if (requested == 0)
+        requested = sig;
     const char c = 1;
     [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
 }
@@ -50,6 +51,10 @@ void CatchTerminationSignals() {
 
 bool TerminationRequested() {
     return requested != 0;
+}
+
+int TerminationSignal() {
+    return requested;
 }
 
 int TerminationDescriptor() {

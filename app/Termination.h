@@ -1,7 +1,7 @@
 // SIGTERM, SIGINT and SIGHUP quit like File > Quit (exit code 0, the worker stopped
 // at its next pause), so a logout or a kill never leaves a document half written;
-// also when one comes before the event loop runs, or while a launch waits for the
-// running program's answer.
+// also when one comes before the event loop runs. A launch that one ends while it
+// hands its documents over ends at once, without them handed over (see Startup).
 #pragma once
 
 namespace qmk {
@@ -13,6 +13,8 @@ void CatchTerminationSignals();
 
 // True once a termination signal has come.
 bool TerminationRequested();
+// The number of the first termination signal that came, 0 while none has.
+int TerminationSignal();
 
 // Readable once a termination signal has come: for waits outside the event loop.
 // Reading it is for QuitOnTerminationSignals alone.

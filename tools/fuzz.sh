@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Fuzzes the conversion of one file for a bounded time (FUZZ_SECONDS, default 60),
-# in two passes over one corpus:
-#   1. two thirds of the time with the target built for coverage only (the
+# Fuzzes two targets for a bounded time in all (FUZZ_SECONDS, default 60): the
+# conversion of one file, and the reader and encoder of the hand-over request,
+# three quarters and one quarter of each pass, each target over its own corpus.
+# Two passes:
+#   1. two thirds of the time with the targets built for coverage only (the
 #      "fuzz-fast" preset), which runs thousands of inputs a second and stops on
-#      a crash or on any of the target's own checks of what a conversion leaves;
-#   2. the rest with the target under AddressSanitizer and UndefinedBehaviorSanitizer
+#      a crash or on any of a target's own checks (of what a conversion leaves,
+#      of what the reader takes and the encoder gives back);
+#   2. the rest with the targets under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (the "fuzz" preset), which first runs every input the first pass kept, then
 #      goes on fuzzing from them. For pace, that build traces no comparisons (the
 #      first pass does), and the run records no allocation stacks and keeps no
@@ -17,28 +20,38 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 fast_build=$build-fast
 seconds=${FUZZ_SECONDS:-60}
+# libFuzzer takes a time of 0 as no bound: each of the four runs needs a second.
+if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 4 ]; then
+  echo "fuzz: FUZZ_SECONDS is a whole number of seconds, 4 at least (not \"$seconds\")" >&2
+  exit 2
+fi
 fast_seconds=$((seconds * 2 / 3))
 checked_seconds=$((seconds - fast_seconds))
 
 cd "$root"
 jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 cmake --preset fuzz-fast -B "$fast_build" >/dev/null
-cmake --build "$fast_build" --parallel "$jobs" --target convert_fuzzer
+cmake --build "$fast_build" --parallel "$jobs" --target convert_fuzzer request_fuzzer
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" --parallel "$jobs" --target convert_fuzzer
+cmake --build "$build" --parallel "$jobs" --target convert_fuzzer request_fuzzer
 
-# Seeds: one document head of each road, the rest is for the fuzzer to find.
-corpus="$build/corpus"
-mkdir -p "$corpus"
-# The bytes are given as printf escapes (\xHH); %b expands them.
-seed() { printf '%b' "$2" >"$corpus/$1"; }
-seed plusx '\x0f\xa0\x00\x00\x2e\xe0\x00\x01\x00\x03'
-seed v32 '\x0c\x80\x00\x00\x00\x01\x01\x01\x00\x02'
-seed v32neg '\x0c\x80\x00\x00\x00\x01\x01\x01\xff\xff'
-seed old1900 '\x07\x6c'
-seed pro '\x18\x38'
-seed unknown '\xff\xfe'
-seed empty ''
+# Seeds, the rest is for the fuzzer to find. The bytes are given as printf
+# escapes (\xHH); %b expands them.
+seed() { mkdir -p "$build/corpus/$1" && printf '%b' "$3" >"$build/corpus/$1/$2"; }
+# One document head of each road.
+seed convert plusx '\x0f\xa0\x00\x00\x2e\xe0\x00\x01\x00\x03'
+seed convert v32 '\x0c\x80\x00\x00\x00\x01\x01\x01\x00\x02'
+seed convert v32neg '\x0c\x80\x00\x00\x00\x01\x01\x01\xff\xff'
+seed convert old1900 '\x07\x6c'
+seed convert pro '\x18\x38'
+seed convert unknown '\xff\xfe'
+seed convert empty ''
+# Requests, after the byte that says how they are cut (none: in one piece).
+seed request short '\x00QMK2\x00\x00\x00\x01\x00\x00\x00\x0b/srv/a.qmkx'
+seed request empty '\x00QMK2\x00\x00\x00\x00'
+seed request badmark '\x00QMK1\x00\x00\x00\x00'
+# Two parts, in pieces of 1, 5 and 2 bytes.
+seed request pieces '\x03\x01\x05\x02QMK+\x00\x00\x00\x01\x00\x00\x00\x02/aQMK2\x00\x00\x00\x01\x00\x00\x00\x02/b'
 
 artifacts="$build/artifacts"
 mkdir -p "$artifacts"
@@ -46,15 +59,17 @@ mkdir -p "$artifacts"
 asan_options=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-# run PASS TARGET SECONDS [ASAN_OPTIONS]: one pass; prints libFuzzer's figures,
-# fails the script on a fault.
+# run PASS TARGET SECONDS [ASAN_OPTIONS]: one pass of the target (build/fuzz/NAME_fuzzer)
+# over build/corpus/NAME; prints libFuzzer's figures, fails the script on a fault.
 run() {
-  local pass=$1 target=$2 time=$3 options=${4:-$asan_options} status=0 log started
+  local pass=$1 target=$2 time=$3 options=${4:-$asan_options} status=0 log started name
+  name=$(basename "$target" _fuzzer)
   log=$(mktemp)
   started=$(mktemp) # what the pass writes into $artifacts is newer
   ASAN_OPTIONS=$options \
     "$target" -max_total_time="$time" -timeout=30 -rss_limit_mb=2048 \
-    -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" >"$log" 2>&1 || status=$?
+    -artifact_prefix="$artifacts/$name-" -print_final_stats=1 "$build/corpus/$name" >"$log" 2>&1 ||
+    status=$?
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$log" >&2
     rm -f "$log"
@@ -66,7 +81,7 @@ run() {
       echo "fuzz: $input again, with allocation stacks and a quarantine:" >&2
       ASAN_OPTIONS=$asan_options "$target" "$input" 2>&1 | tail -n 60 >&2 || true
     fi
-    echo "fuzz: the $pass pass failed (exit $status); see $artifacts" >&2
+    echo "fuzz: the $pass pass of $name failed (exit $status); see $artifacts" >&2
     exit 1
   fi
   rm -f "$started"
@@ -74,10 +89,18 @@ run() {
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   rm -f "$log"
-  echo "fuzz: $pass pass: $runs inputs in $time s ($rate a second)"
+  echo "fuzz: $pass pass of $name: $runs inputs in $time s ($rate a second)"
 }
 
-run "coverage" "$fast_build/fuzz/convert_fuzzer" "$fast_seconds"
-run "sanitizer" "$build/fuzz/convert_fuzzer" "$checked_seconds" \
-  "$asan_options:malloc_context_size=0:quarantine_size_mb=0"
+# The request's reader is small and soon covered: a quarter of each pass.
+request_share() { echo $(($1 / 4 > 0 ? $1 / 4 : 1)); }
+fast_request=$(request_share "$fast_seconds")
+checked_request=$(request_share "$checked_seconds")
+checked_options="$asan_options:malloc_context_size=0:quarantine_size_mb=0"
+
+run "coverage" "$fast_build/fuzz/convert_fuzzer" "$((fast_seconds - fast_request))"
+run "coverage" "$fast_build/fuzz/request_fuzzer" "$fast_request"
+run "sanitizer" "$build/fuzz/convert_fuzzer" "$((checked_seconds - checked_request))" \
+  "$checked_options"
+run "sanitizer" "$build/fuzz/request_fuzzer" "$checked_request" "$checked_options"
 echo "fuzz: $seconds s without a crash, a failed check, a sanitizer report or a leak"

@@ -16,8 +16,11 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <future>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 using namespace qmk::test;
@@ -39,6 +42,62 @@ bool hungUp(int fd) {
         return false;
     char c;
     return (p.revents & (POLLHUP | POLLERR)) || ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
+// The most memory the process has held at once, in bytes.
+qint64 peakMemory(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+QByteArray be32(quint32 v) {
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+// A part of a request, with more parts to follow: the mark, the count, then each
+// name with its length, counts big-endian.
+QByteArray morePart(const QByteArray& name, int count) {
+    QByteArray part = "QMK+" + be32(quint32(count));
+    for (int i = 0; i < count; ++i)
+        part += be32(quint32(name.size())) + name;
+    return part;
+}
+
+// A peer that sends the parts, then keeps its request open with an empty part
+// every half second, for a minute at most. True when the program hung up on it.
+bool holdRequestOpen(const QByteArray& socket, const QByteArray& part, int parts) {
+    sockaddr_un addr;
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    auto closeIt = qScopeGuard([s] { ::close(s); });
+    if (s < 0 || !fillAddress(addr, socket) ||
+        ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
+        return false;
+    const auto sendAll = [s](const QByteArray& bytes) {
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n =
+                ::send(s, bytes.constData() + at, size_t(bytes.size() - at), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            at += n;
+        }
+        return true;
+    };
+    for (int i = 0; i < parts; ++i)
+        if (!sendAll(part))
+            return true;
+    const QByteArray nothingYet = morePart({}, 0);
+    for (int i = 0; i < 120; ++i) {
+        if (hungUp(s) || !sendAll(nothingYet))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return false;
 }
 
 } // namespace
@@ -63,10 +122,11 @@ class LaunchTest : public QObject {
             env.remove("XDG_RUNTIME_DIR");
         return env;
     }
-    void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env) const {
+    void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env,
+               QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels) const {
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(folder_);
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.setProcessChannelMode(channels);
         p.start(QMK_PROGRAM, args);
     }
     // With arguments of any bytes, through the shell (the program replaces it).
@@ -312,7 +372,8 @@ class LaunchTest : public QObject {
     }
 
     // A flood of idle connections, more than the program may hold open, does not
-    // stop it listening: a later launch still hands its document over.
+    // stop it listening, nor take the descriptors that the rest of the program
+    // needs: a later launch still hands its document over.
     void idleConnectionsLeaveTheProgramListening() {
         rlimit mine;
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &mine) == 0);
@@ -359,8 +420,15 @@ class LaunchTest : public QObject {
             QTest::qWait(5);
         }
         QCOMPARE(int(flood.size()), kFlood);
-        // The program has dealt with every one of them (an idle one is dropped).
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(flood.begin(), flood.end(), hungUp), 60000);
+        // The program deals with every one of them (an idle one is dropped), and
+        // leaves a few descriptors free all along.
+        int leastFree = int(tight.rlim_cur);
+        const auto dealtWith = [&] {
+            leastFree = std::min(leastFree, int(tight.rlim_cur) - openDescriptors(pid));
+            return std::all_of(flood.begin(), flood.end(), hungUp);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(dealtWith(), 60000);
+        QVERIFY2(leastFree >= 4, qPrintable(QString("%1 descriptors left free").arg(leastFree)));
 
         QVERIFY(::prlimit(pid, RLIMIT_NOFILE, &theirs, nullptr) == 0);
         QProcess later;
@@ -371,22 +439,69 @@ class LaunchTest : public QObject {
         quit(running);
     }
 
-    // A termination signal at the earliest moment it can be taken, or while a
-    // launch waits for the running program's answer, quits with 0.
+    // Peers of this user that keep requests of many names unfinished, each part
+    // restarting the wait for the next, hold neither the program's memory nor
+    // its listener: each is hung up within seconds, the program grows by far
+    // less than they hold out, and a launch is then served.
+    void unfinishedRequestsAreBounded_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("count"); // of names in a part
+        QTest::addColumn<int>("parts"); // of a peer, all with more to come
+        QTest::newRow("nearly a million short names each") << QByteArray("/a") << 4096 << 244;
+        QTest::newRow("nearly 64 MiB of names each") << ("/" + QByteArray(3999, 'n')) << 1047 << 15;
+    }
+    void unfinishedRequestsAreBounded() {
+        QFETCH(QByteArray, name);
+        QFETCH(int, count);
+        QFETCH(int, parts);
+        QVERIFY(writeFile(folder_ + "/Later.qmk3", v32Image()));
+        QProcess running;
+        start(running, {}, environment());
+        QVERIFY(running.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000);
+        const qint64 pid = running.processId(), before = peakMemory(pid);
+        QVERIFY(before > 0);
+
+        const QByteArray socket = QFile::encodeName(runtime_) + "/" + kSocketName;
+        const QByteArray part = morePart(name, count);
+        std::vector<std::future<bool>> peers;
+        for (int i = 0; i < 16; ++i)
+            peers.push_back(std::async(std::launch::async, holdRequestOpen, socket, part, parts));
+        for (auto& p : peers) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                p.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 90000);
+            QVERIFY2(p.get(), "a peer held its request open for a minute");
+        }
+        const qint64 grown = peakMemory(pid) - before;
+        QVERIFY2(grown < 256 << 20, qPrintable(QString("grew by %1 MiB").arg(grown >> 20)));
+
+        QProcess later;
+        start(later, {"Later.qmk3"}, environment());
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Later.qmkp"), 60000);
+        quit(running);
+    }
+
+    // A termination signal at the earliest moment it can be taken quits with 0.
+    // One that comes while a launch hands its document over ends it as the
+    // signal would, and says that the document was not handed over.
     void earlyTerminationQuitsCleanly_data() {
         QTest::addColumn<bool>("duringHandOver");
-        QTest::newRow("right after start") << false;
-        QTest::newRow("during the hand-over wait") << true;
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("right after start") << false << 0;
+        QTest::newRow("during the hand-over wait") << true << 128 + SIGTERM;
     }
     void earlyTerminationQuitsCleanly() {
         QFETCH(bool, duringHandOver);
+        QFETCH(int, exitCode);
         QVERIFY(writeFile(folder_ + "/Compta.qmkx", plusXImage()));
         QProcess launch;
         QLocalServer silent; // a running program that never answers
         std::unique_ptr<QLocalSocket> heard;
         if (duringHandOver) {
             QVERIFY(silent.listen(runtime_ + "/" + kSocketName));
-            start(launch, {"Compta.qmkx"}, environment());
+            start(launch, {"Compta.qmkx"}, environment(), QProcess::ForwardedOutputChannel);
             QVERIFY(launch.waitForStarted(20000));
             QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
             heard.reset(silent.nextPendingConnection());
@@ -400,14 +515,70 @@ class LaunchTest : public QObject {
                 sigaddset(&held, SIGTERM);
                 ::sigprocmask(SIG_BLOCK, &held, nullptr);
             });
-            start(launch, {"Compta.qmkx"}, environment());
+            start(launch, {"Compta.qmkx"}, environment(), QProcess::ForwardedOutputChannel);
             QVERIFY(launch.waitForStarted(20000));
         }
         ::kill(pid_t(launch.processId()), SIGTERM);
         QVERIFY(launch.waitForFinished(20000));
         QCOMPARE(launch.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(launch.exitCode(), 0);
+        QCOMPARE(launch.exitCode(), exitCode);
+        const QString said = QString::fromUtf8(launch.readAllStandardError());
+        const QString notHandedOver =
+            "quillmark-pro-converter : arrêté par le signal 15 ; les documents n'ont pas été "
+            "transmis au programme déjà ouvert.\n";
+        QVERIFY2(said.contains(notHandedOver) == duringHandOver, qPrintable(said));
         QCOMPARE(namesIn(folder_), QStringList({"Compta.qmkx"}));
+    }
+
+    // A first program slow to set its socket up (a loaded desktop, two documents
+    // opened from the file manager at once) between taking the socket's name and
+    // listening on it: a launch in between hands over to it rather than running
+    // beside it, and the socket stays the first program's, so that later
+    // launches find one program, also once it has quit.
+    void aSlowStartIsWaitedFor() {
+        for (const char* name : {"first.qmk3", "second.qmk3", "third.qmk3", "fourth.qmk3"})
+            QVERIFY(writeFile(folder_ + "/" + name, v32Image()));
+        const QString gate = base_->filePath("gate"), refused = base_->filePath("refused");
+        QProcessEnvironment slow = environment(), watched = environment();
+        slow.insert("LD_PRELOAD", QMK_START_GATE);
+        slow.insert("QMK_LISTEN_GATE", gate);
+        watched.insert("LD_PRELOAD", QMK_START_GATE);
+        watched.insert("QMK_REFUSED_LOG", refused);
+
+        QProcess first;
+        start(first, {"first.qmk3"}, slow);
+        QVERIFY(first.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(socketListening(), 30000); // its name taken, not listening yet
+        QProcess second;
+        start(second, {"second.qmk3"}, watched);
+        QVERIFY(second.waitForStarted(20000));
+        // The second found nobody listening; only then does the first listen.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(refused), 30000);
+        QVERIFY(writeFile(gate, ""));
+        QVERIFY2(second.waitForFinished(30000), "the second launch runs beside the first");
+        QCOMPARE(second.exitCode(), 0);
+
+        QProcess third;
+        start(third, {"third.qmk3"}, environment());
+        QVERIFY(third.waitForFinished(30000));
+        QCOMPARE(third.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/third.qmkp"), 60000);
+        quit(first);
+
+        // With the first gone, the next launch is the running program, and the one
+        // after it hands over to it.
+        QProcess next;
+        start(next, {"fourth.qmk3"}, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/fourth.qmkp"), 60000);
+        QCOMPARE(next.state(), QProcess::Running);
+        QProcess last;
+        start(last, {}, environment());
+        QVERIFY(last.waitForFinished(30000));
+        QCOMPARE(last.exitCode(), 0);
+        quit(next);
+        QCOMPARE(namesIn(folder_),
+                 QStringList({"first.qmk3", "first.qmkp", "fourth.qmk3", "fourth.qmkp",
+                              "second.qmk3", "second.qmkp", "third.qmk3", "third.qmkp"}));
     }
 
     // Every argument that names a file is a document, whatever it looks like.

@@ -2,15 +2,18 @@
 // order and as the file system's bytes; where the socket may live; stale sockets,
 // rival listeners, other users, and requests that are malformed or too big.
 #include "OtherUser.h"
+#include "app/HandOverRequest.h"
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
 #include <ctime>
+#include <fcntl.h>
 #include <future>
 #include <limits>
 #include <linux/sockios.h>
@@ -106,6 +109,25 @@ int connectedTo(const QByteArray& name) {
     if (s >= 0)
         ::close(s);
     return -1;
+}
+
+// Holds the lock beside the socket as a running program does, or -1.
+int holdLock(const QByteArray& socket) {
+    const int fd =
+        ::open(SingleInstance::lockPathFor(socket).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &whole) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+ino_t inodeOf(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 int modeOf(const QByteArray& path) {
@@ -380,8 +402,7 @@ class TestSingleInstance : public QObject {
     // A launch hands over any number of names, in as many parts as they need, and
     // in order; only a name beyond the byte limit keeps it from handing over.
     void requestsAtTheirBounds_data() {
-        const int most = int(SingleInstance::kMaxPartNames),
-                  longest = int(SingleInstance::kMaxNameBytes);
+        const int most = int(qmk::kMaxPartNames), longest = int(qmk::kMaxNameBytes);
         QTest::addColumn<QByteArrayList>("names");
         QTest::addColumn<bool>("taken");
         QTest::newRow("as many names as one part holds") << numberedNames(most) << true;
@@ -392,10 +413,10 @@ class TestSingleInstance : public QObject {
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest - 1, 'n'), "/srv/b"} << true;
         QTest::newRow("a name one byte beyond the limit")
             << QByteArrayList{"/srv/a", "/" + QByteArray(longest, 'n')} << false;
-        const int all = int(SingleInstance::kMaxRequestNames);
+        const int all = int(qmk::kMaxRequestNames);
         QTest::newRow("as many names as a request holds") << numberedNames(all) << true;
         QTest::newRow("one name more than a request holds") << numberedNames(all + 1) << false;
-        const int beyond = int(SingleInstance::kMaxRequestBytes / 4000) + 1;
+        const int beyond = int(qmk::kMaxRequestBytes / 4000) + 1;
         QTest::newRow("more bytes than a request holds") << numberedNames(beyond, 4000) << false;
     }
     void requestsAtTheirBounds() {
@@ -441,6 +462,52 @@ class TestSingleInstance : public QObject {
         servedAlone(running);
     }
 
+    // A program still making its socket (it holds the lock and has taken the
+    // socket's name, but listens only a moment later) is no program that is
+    // gone: a rival neither listens nor removes its socket, and a launch waits
+    // for it and hands over.
+    void aStartingProgramIsWaitedFor() {
+        const int lock = holdLock(name_);
+        QVERIFY(lock >= 0);
+        const int starting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        auto closeBoth = qScopeGuard([&] {
+            ::close(starting);
+            ::close(lock);
+        });
+        sockaddr_un addr;
+        QVERIFY(fillAddress(addr, name_));
+        QCOMPARE(::bind(starting, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const ino_t made = inodeOf(name_);
+
+        {
+            SingleInstance rival(name_);
+            QVERIFY(!rival.listen());
+        }
+        QCOMPARE(inodeOf(name_), made);
+
+        const QByteArrayList files{"/srv/a.qmkx"};
+        auto a = launch(name_, files);
+        QVERIFY2(a.wait_for(std::chrono::milliseconds(300)) == std::future_status::timeout,
+                 "the launch did not wait for the program setting its socket up");
+        QCOMPARE(::listen(starting, 8), 0);
+        QVERIFY(readable(starting, 20000));
+        const int c = ::accept4(starting, nullptr, nullptr, SOCK_CLOEXEC);
+        QVERIFY(c >= 0);
+        auto closeConnection = qScopeGuard([c] { ::close(c); });
+        const QByteArray expected = request(files);
+        QByteArray got(expected.size(), '\0');
+        for (qsizetype at = 0; at < got.size();) {
+            QVERIFY(readable(c, 20000));
+            const ssize_t n = ::read(c, got.data() + at, size_t(got.size() - at));
+            QVERIFY(n > 0);
+            at += n;
+        }
+        QCOMPARE(got, expected);
+        QCOMPARE(::write(c, "K", 1), ssize_t(1));
+        QTRY_VERIFY_WITH_TIMEOUT(finished(a), 20000);
+        QVERIFY(a.get());
+    }
+
     void malformedRequestsAreDropped_data() {
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray good = request({"/srv/x.qmkx"});
@@ -461,7 +528,7 @@ class TestSingleInstance : public QObject {
         QTest::newRow("more names than counted") << request({"/a", "/b"}, 1);
         QTest::newRow("fewer names than counted") << request({"/a"}, 2);
         QTest::newRow("a length beyond the bound")
-            << request({"/" + QByteArray(int(SingleInstance::kMaxNameBytes), 'a')});
+            << request({"/" + QByteArray(int(qmk::kMaxNameBytes), 'a')});
         QTest::newRow("a length of 4 billion") << "QMK2" + be32(1) + be32(0xFFFFFFFF) + "/a";
         QTest::newRow("an empty name") << request({"/a", ""});
         QTest::newRow("more bytes in all than the bound") << request(huge);
@@ -496,11 +563,10 @@ class TestSingleInstance : public QObject {
         const qint64 slack = 1 << 20;
         const QByteArray big = morePart(numberedNames(1000, 4000)); // about 4 MiB
         // Cut off at the length of the name that would pass the bound.
-        const qint64 bound = SingleInstance::kMaxRequestBytes;
-        QTest::newRow("parts of 4 MiB")
-            << big << bound - SingleInstance::kMaxNameBytes << bound + slack;
+        const qint64 bound = qmk::kMaxRequestBytes;
+        QTest::newRow("parts of 4 MiB") << big << bound - qmk::kMaxNameBytes << bound + slack;
         const QByteArray shortest = morePart(QByteArrayList(4096, "/a"));
-        const qint64 parts = SingleInstance::kMaxRequestNames / 4096;
+        const qint64 parts = qmk::kMaxRequestNames / 4096;
         QTest::newRow("parts of the shortest names")
             << shortest << parts * shortest.size() << (parts + 1) * shortest.size() + slack;
     }
