@@ -149,6 +149,19 @@ class LaunchTest : public QObject {
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
     }
+    // A later launch hands the document (or nothing) to the running program and
+    // ends; the running program converts the document.
+    void handOver(const QString& document = {}) const {
+        QProcess later;
+        start(later, document.isEmpty() ? QStringList() : QStringList{document}, environment());
+        QVERIFY(later.waitForFinished(30000));
+        QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later.exitCode(), 0);
+        if (!document.isEmpty())
+            QTRY_VERIFY_WITH_TIMEOUT(
+                QFileInfo::exists(folder_ + "/" + QFileInfo(document).completeBaseName() + ".qmkp"),
+                60000);
+    }
     bool socketListening() const { return QFileInfo::exists(runtime_ + "/" + kSocketName); }
 
   private slots:
@@ -359,11 +372,7 @@ class LaunchTest : public QObject {
         }
         // Whatever the running program took from the stalled launch is converted
         // before the document of a launch that comes after it.
-        QProcess later;
-        start(later, {"later.qmk3"}, environment());
-        QVERIFY(later.waitForFinished(30000));
-        QCOMPARE(later.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/later.qmkp"), 60000);
+        handOver("later.qmk3");
         QCOMPARE(namesIn(folder_),
                  QStringList({"doc.qmk3", "doc.qmkp", "later.qmk3", "later.qmkp"}));
         quit(running);
@@ -431,11 +440,7 @@ class LaunchTest : public QObject {
         QVERIFY2(leastFree >= 4, qPrintable(QString("%1 descriptors left free").arg(leastFree)));
 
         QVERIFY(::prlimit(pid, RLIMIT_NOFILE, &theirs, nullptr) == 0);
-        QProcess later;
-        start(later, {"Later.qmk3"}, environment());
-        QVERIFY(later.waitForFinished(30000));
-        QCOMPARE(later.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Later.qmkp"), 60000);
+        handOver("Later.qmk3");
         quit(running);
     }
 
@@ -475,11 +480,7 @@ class LaunchTest : public QObject {
         const qint64 grown = peakMemory(pid) - before;
         QVERIFY2(grown < 256 << 20, qPrintable(QString("grew by %1 MiB").arg(grown >> 20)));
 
-        QProcess later;
-        start(later, {"Later.qmk3"}, environment());
-        QVERIFY(later.waitForFinished(30000));
-        QCOMPARE(later.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/Later.qmkp"), 60000);
+        handOver("Later.qmk3");
         quit(running);
     }
 
@@ -558,11 +559,7 @@ class LaunchTest : public QObject {
         QVERIFY2(second.waitForFinished(30000), "the second launch runs beside the first");
         QCOMPARE(second.exitCode(), 0);
 
-        QProcess third;
-        start(third, {"third.qmk3"}, environment());
-        QVERIFY(third.waitForFinished(30000));
-        QCOMPARE(third.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/third.qmkp"), 60000);
+        handOver("third.qmk3");
         quit(first);
 
         // With the first gone, the next launch is the running program, and the one
@@ -571,10 +568,7 @@ class LaunchTest : public QObject {
         start(next, {"fourth.qmk3"}, environment());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder_ + "/fourth.qmkp"), 60000);
         QCOMPARE(next.state(), QProcess::Running);
-        QProcess last;
-        start(last, {}, environment());
-        QVERIFY(last.waitForFinished(30000));
-        QCOMPARE(last.exitCode(), 0);
+        handOver();
         quit(next);
         QCOMPARE(namesIn(folder_),
                  QStringList({"first.qmk3", "first.qmkp", "fourth.qmk3", "fourth.qmkp",
