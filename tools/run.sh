@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and opens the program on copies of the
-# bundled examples (examples/) in a scratch folder, so the repository stays
-# clean. The copies are named on the command line and arrive as documents to
-# open, in order: a Plus / X document, a 3.2 document and a Pro document (which
-# the program refuses).
+# Installs what building and running the program need, builds the program
+# alone, and opens it on copies of the bundled examples (examples/) in a scratch
+# folder, so the repository stays clean. The copies are named on the command
+# line and arrive as documents to open, in order: a Plus / X document, a 3.2
+# document and a Pro document (which the program refuses).
 #
 # With a display, the program simply runs on them, and the end of the batch
 # shows the folder in the file manager. Without one, it runs on a virtual
@@ -75,8 +75,8 @@ if [ "${1:-}" = "--on-virtual-display" ]; then
   exit
 fi
 
-"$root/tools/install-deps.sh"
-"$root/tools/build.sh"
+"$root/tools/install-deps.sh" --program
+"$root/tools/build.sh" --program
 exe="$build/bin/quillmark-pro-converter"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-examples.XXXXXX")
