@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # Sourced by the scripts that run the program (run.sh, measure-perf.sh and the
-# install test): a private runtime folder, the re-run under a virtual display,
-# and the wait until a batch is over. Sets no shell options of its own.
+# tests' wrappers): a private runtime folder, a reveal that opens no file
+# manager, the re-run under a virtual display, and the wait until a batch is
+# over. Sets no shell options of its own.
 
 # The virtual display's screen.
 qmk_screen="1280x800x24"
@@ -40,6 +41,35 @@ qmk_private_runtime() {
   XDG_RUNTIME_DIR=$(mktemp -d "$1/quillmark-runtime.XXXXXX")
   chmod 700 "$XDG_RUNTIME_DIR"
   export XDG_RUNTIME_DIR
+}
+
+# Keeps the desktop's file manager out of what follows in this shell: the
+# program's reveal at the end of a batch finds no session bus (an address below
+# a file, where no bus can listen, so none is started either) and falls back to
+# xdg-open, here a stand-in made under $1 and put first on the PATH. It opens
+# nothing and appends one line a call to $1/reveal/xdg-open.calls: its
+# arguments, each quoted as printf %q quotes it, separated by spaces. The
+# caller removes $1.
+qmk_recording_reveal() {
+  local dir=$1/reveal
+  mkdir -p "$dir"
+  cat >"$dir/xdg-open" <<'EOF'
+#!/usr/bin/env bash
+printf -v call '%q ' "$@"
+printf '%s\n' "${call% }" >>"$0.calls"
+EOF
+  chmod 755 "$dir/xdg-open"
+  PATH="$dir:$PATH"
+  DBUS_SESSION_BUS_ADDRESS=unix:path=/dev/null/no-bus
+  export PATH DBUS_SESSION_BUS_ADDRESS
+}
+
+# Waits up to $2 seconds for the stand-in made under $1 to be called, then
+# prints its calls, one a line. Returns 1 when it was not called.
+qmk_revealed() {
+  local calls=$1/reveal/xdg-open.calls deadline=$((SECONDS + $2))
+  while [ ! -s "$calls" ] && ((SECONDS < deadline)); do sleep 0.2; done
+  [ -s "$calls" ] && cat "$calls"
 }
 
 # Runs the function named $1 on every exit of the script, also when it is

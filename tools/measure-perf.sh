@@ -38,6 +38,8 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-perf.XXXXXX")
 qmk_private_runtime "$work"
+# The end of each batch opens no file manager, also on the user's own display.
+qmk_recording_reveal "$work"
 pid="" watcher=""
 cleanup() {
   local p

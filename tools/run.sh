@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and opens the program on copies of the
-# bundled examples (examples/) in a scratch folder, so the repository stays
-# clean. The copies are named on the command line and arrive as documents to
-# open, in order: a Plus / X document, a 3.2 document and a Pro document (which
-# the program refuses).
+# Installs what building and running the program need, builds the program
+# alone, and opens it on copies of the bundled examples (examples/) in a scratch
+# folder, so the repository stays clean. The copies are named on the command
+# line and arrive as documents to open, in order: a Plus / X document, a 3.2
+# document and a Pro document (which the program refuses).
 #
-# With a display, the program simply runs on them. Without one, it runs on a
-# virtual display (xvfb-run): the script waits for the batch to end, saves a
-# screenshot, stops the program and says where the converted documents and the
-# screenshot are. Give it up to QMK_RUN_TIMEOUT seconds (default 180).
+# With a display, the program simply runs on them, and the end of the batch
+# shows the folder in the file manager. Without one, it runs on a virtual
+# display (xvfb-run), and the end of the batch asks a stand-in xdg-open that
+# opens nothing, so that the screenshot shows the program: the script waits for
+# the batch to end, saves a screenshot, stops the program and says where the
+# converted documents and the screenshot are, and what the end of the batch
+# asked to show. Give it up to QMK_RUN_TIMEOUT seconds (default 180).
 # shellcheck source-path=SCRIPTDIR
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,17 +32,20 @@ cleanup() {
 
 on_virtual_display() {
   local scratch=$1 exe=$2 timeout=${QMK_RUN_TIMEOUT:-180}
-  local shot="$scratch/screenshot.png" files=() outputs=() f status=0
+  local shot="$scratch/screenshot.png" files=() outputs=() f status=0 revealed
   for f in "${examples[@]}"; do files+=("$scratch/$f"); done
   for f in "${converted[@]}"; do outputs+=("$scratch/$f"); done
 
   qmk_on_exit cleanup
   qmk_private_runtime "${TMPDIR:-/tmp}"
   runtime=$XDG_RUNTIME_DIR
+  # No file manager's window over the program in the screenshot.
+  qmk_recording_reveal "$runtime"
   (cd "$scratch" && exec "$exe" "${files[@]}") &
   pid=$!
   echo "Program started (pid $pid) on ${examples[*]}; waiting for the batch to end…"
   qmk_wait_until_quiet "$pid" "$timeout" "${outputs[@]}" || status=$?
+  revealed=$(qmk_revealed "$runtime" $((status == 0 ? 10 : 0))) || revealed=""
 
   import -window root "$shot" || echo "No screenshot could be taken." >&2
   cleanup
@@ -49,6 +55,11 @@ on_virtual_display() {
   for f in "${outputs[@]}"; do
     if [ -e "$f" ]; then echo "Converted:       $f ($(stat -c %s "$f") bytes)"; else echo "Not converted:   $f"; fi
   done
+  if [ -n "$revealed" ]; then
+    echo "Reveal:          xdg-open was asked to show $revealed (a stand-in here: it opens nothing)"
+  else
+    echo "Reveal:          none asked for"
+  fi
   if [ -e "$shot" ]; then echo "Screenshot:      $shot"; fi
   case $status in
     0) ;;
@@ -64,8 +75,8 @@ if [ "${1:-}" = "--on-virtual-display" ]; then
   exit
 fi
 
-"$root/tools/install-deps.sh"
-"$root/tools/build.sh"
+"$root/tools/install-deps.sh" --program
+"$root/tools/build.sh" --program
 exe="$build/bin/quillmark-pro-converter"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-examples.XXXXXX")

@@ -9,6 +9,7 @@
 //
 // With QMK_SCREENSHOT_DIR set, the screen is saved at the moments worth looking at.
 #include "BatchProbe.h"
+#include "Recorder.h"
 #include "SecondProgram.h"
 #include "X11Desktop.h"
 
@@ -365,7 +366,9 @@ class DesktopTest : public QObject {
         env.insert("HOME", base.filePath("home"));
         env.insert("XDG_RUNTIME_DIR", runtime);
         env.remove("XDG_CACHE_HOME");
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        QVERIFY(QDir().mkpath(base.filePath("bin")));
+        QVERIFY(!writeRecorder(base.filePath("bin"), "xdg-open").isEmpty());
+        keepFromFileManager(env, base.filePath("bin"));
         auto launch = [&](QProcess& p, const QStringList& args) {
             p.setProcessEnvironment(env);
             p.setWorkingDirectory(folder);

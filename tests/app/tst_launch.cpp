@@ -106,16 +106,17 @@ class LaunchTest : public QObject {
     Q_OBJECT
 
     // A home, a runtime folder and a folder of documents of its own for each test,
-    // so that no other copy of the program takes the files.
+    // so that no other copy of the program takes the files, and a recorder that
+    // the end of a batch reveals through.
     std::unique_ptr<QTemporaryDir> base_;
-    QString home_, runtime_, folder_;
+    QString home_, runtime_, folder_, bin_;
 
     QProcessEnvironment environment(bool withRuntime = true) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("HOME", home_);
         env.remove("XDG_CACHE_HOME");
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        keepFromFileManager(env, bin_);
         if (withRuntime)
             env.insert("XDG_RUNTIME_DIR", runtime_);
         else
@@ -173,9 +174,11 @@ class LaunchTest : public QObject {
         home_ = base_->filePath("home");
         runtime_ = base_->filePath("runtime");
         folder_ = base_->filePath("documents");
-        for (const QString& d : {home_, folder_})
+        bin_ = base_->filePath("bin");
+        for (const QString& d : {home_, folder_, bin_})
             QVERIFY(QDir().mkpath(d));
         QVERIFY(::mkdir(QFile::encodeName(runtime_).constData(), 0700) == 0);
+        QVERIFY(!writeRecorder(bin_, "xdg-open").isEmpty());
     }
     void cleanup() {
         removeAll(QFile::encodeName(base_->path()));
@@ -339,7 +342,7 @@ class LaunchTest : public QObject {
         QVERIFY(writeFile(folder_ + "/doc.qmk3", v32Image()));
         QVERIFY(writeFile(folder_ + "/later.qmk3", v32Image()));
         // The launch reveals the end of a batch of its own through an xdg-open of
-        // its own, which records that it ran.
+        // its own, ahead of the others', which records that it ran.
         const QString bin = base_->filePath("launch-bin");
         QVERIFY(QDir().mkpath(bin));
         const QString reveal = writeRecorder(bin, "xdg-open");

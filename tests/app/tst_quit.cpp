@@ -2,6 +2,7 @@
 // ends it at once with exit code 0 and leaves no document, and a second launch
 // hands its files to the running program and exits.
 #include "BatchProbe.h"
+#include "Recorder.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -36,6 +37,8 @@ bool hasOpen(qint64 pid, const QString& file) {
 class QuitTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir bin_; // the xdg-open that the end of a batch reveals through
+
     // The program on a display of its own kind and a runtime folder of its own,
     // so no other running copy takes the files and no file manager is reached.
     void start(QProcess& p, const QString& runtime, const QString& folder,
@@ -43,7 +46,7 @@ class QuitTest : public QObject {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", runtime);
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        keepFromFileManager(env, bin_.path());
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(folder);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -51,6 +54,11 @@ class QuitTest : public QObject {
     }
 
   private slots:
+    void initTestCase() {
+        QVERIFY(bin_.isValid());
+        QVERIFY(!writeRecorder(bin_.path(), "xdg-open").isEmpty());
+    }
+
     void quitDuringAConversion_data() {
         QTest::addColumn<int>("signal");
         QTest::newRow("terminate") << SIGTERM;

@@ -4,8 +4,12 @@
 # D-Bus session and in a private runtime folder (so it also runs as root). The
 # program gets XDG_SESSION_TYPE=wayland, and from mutter WAYLAND_DISPLAY, DISPLAY
 # and the XAUTHORITY file of its X display. Exits 77 (skipped) only when mutter
-# cannot start here at all; otherwise with the program's exit code.
+# cannot start here at all; otherwise with the program's exit code. A program
+# that the test starts reveals the end of its batch on that private bus or, when
+# no file manager answers there, through a stand-in xdg-open that opens nothing.
+# shellcheck source-path=SCRIPTDIR
 set -euo pipefail
+. "$(dirname "$0")/../../tools/common.sh"
 if (($# < 1)); then
   echo "usage: $0 test-program [arguments…]" >&2
   exit 2
@@ -21,6 +25,7 @@ session=$(mktemp -d) # 0700, as a runtime folder must be
 trap 'rm -rf "$session"' EXIT
 mkdir "$session/runtime" "$session/home"
 chmod 700 "$session/runtime"
+qmk_recording_reveal "$session"
 
 # X servers put their sockets here. Where it does not exist yet, mutter makes it
 # itself under the umask and then refuses it as not writable by all; make it as

@@ -2,7 +2,8 @@
 # Installs the build into a scratch folder (DESTDIR), as a packager would, and
 # checks what a user gets: the program on the PATH, a desktop entry that
 # validates, with its icon where the desktop looks, and a program that starts
-# on a virtual display, finds its animation and converts a bundled example.
+# on a virtual display, finds its animation, converts a bundled example and
+# asks xdg-open (a stand-in that opens nothing) to show the example's folder.
 #   check-install.sh BUILD_DIR CONFIG PREFIX BINDIR DATADIR APPDIR
 # With QMK_INSTALL_SCREENSHOT set, a screenshot of the installed program while
 # it converts is saved there. $CMAKE names the cmake to install with.
@@ -37,7 +38,7 @@ if [ "${1:-}" = --on-display ]; then
   gif=$(readlink -f "$resources/convert-animation.gif")
   qmk_private_runtime "${TMPDIR:-/tmp}"
   runtime=$XDG_RUNTIME_DIR
-  unset DBUS_SESSION_BUS_ADDRESS # no file manager is asked to show the result
+  qmk_recording_reveal "$runtime"
   (cd "$folder" && exec "$name" "$folder/plus-x.qmkx") &
   pid=$!
   # The program keeps its animation open while it plays it.
@@ -60,6 +61,10 @@ if [ "${1:-}" = --on-display ]; then
     2) fail "the installed program ended before its batch was done" ;;
     *) fail "the installed program's batch did not end within 120 s" ;;
   esac
+  # The end of the batch shows the converted document's folder, once.
+  revealed=$(qmk_revealed "$runtime" 30) || fail "the installed program revealed nothing"
+  [ "$revealed" = "$(printf '%q' "$folder")" ] ||
+    fail "the installed program asked xdg-open to show '$revealed', not $folder"
   exit 0
 fi
 
@@ -103,4 +108,4 @@ icon=$(sed -n 's/^Icon=//p' "$entry")
 cp "$root/examples/plus-x.qmkx" "$work/"
 PATH="$(full "$bindir"):$PATH" qmk_on_virtual_display "$0" --on-display "$work" "$resources"
 [ -s "$work/plus-x.qmkp" ] || fail "the installed program wrote no plus-x.qmkp"
-echo "install: the installed program found its animation and converted plus-x.qmkx"
+echo "install: the installed program found its animation, converted plus-x.qmkx and revealed its folder"
