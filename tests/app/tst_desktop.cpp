@@ -1,8 +1,9 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, the queue list's stripes on the screen,
-// the error panel's rows while it is active, who has the keyboard when it opens
+// queue panel in the middle of a batch, a main window minimised during a batch
+// that stays so at its end, the queue list's stripes on the screen, the error
+// panel's rows while it is active, who has the keyboard when it opens
 // beside another program (other-program) and after its message box, the keys
 // that move in its list with no current row, and Ctrl+Q typed while the error
 // panel has the focus. Without a window manager these tests are skipped.
@@ -404,6 +405,56 @@ class DesktopTest : public QObject {
         shoot("launch-brings-back-the-window");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder + "/Later.qmkp"), kBatchTimeoutMs);
         QCOMPARE(running.state(), QProcess::Running);
+    }
+
+    // Minimised through the window manager during the first of three documents, the
+    // main window stays minimised once the batch has ended: the queue panel's slide-in
+    // and close, the error panel beside it (open from before, or opened by a refusal
+    // meanwhile) and the reveal of the last document leave it where the user put it.
+    void minimisedWindowStaysMinimisedAtTheBatchEnd_data() {
+        QTest::addColumn<QString>("errorPanel");
+        QTest::newRow("no error panel") << "none";
+        QTest::newRow("error panel open") << "open";
+        QTest::newRow("refusal while minimised") << "refusal";
+    }
+    void minimisedWindowStaysMinimisedAtTheBatchEnd() {
+        QFETCH(QString, errorPanel);
+        const QStringList files = makeFiles({"Un.qmk3", "Notes.qmk3", "Trois.qmk3"});
+        if (errorPanel == "refusal")
+            QVERIFY(writeFile(files[1], "Pas un document"));
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (errorPanel == "open") {
+            w.addError("Compta.qmkp", kPro);
+            QVERIFY(QTest::qWaitForWindowExposed(w.errors.data()));
+        }
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        // The first document is being converted, held there.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+
+        const uint32_t window = uint32_t(w.winId());
+        desktop_->requestMinimise(window);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->wmState(window), x11::Desktop::kIconicState, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.isMinimized(), 10000);
+
+        held.letGo(files.size());
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.reveals, QStringList({QString(files.last()).replace(".qmk3", ".qmkp")}));
+        QCOMPARE(bool(w.errors), errorPanel != "none");
+        QTRY_VERIFY_WITH_TIMEOUT(!panel, 20000); // its slide-in has ended
+        QVERIFY(desktop_->windowManagerCaughtUp());
+        // Nothing more is to come: a window brought back would be so within moments.
+        QVERIFY2(!QTest::qWaitFor(
+                     [&] { return desktop_->wmState(window) != x11::Desktop::kIconicState; }, 2000),
+                 "the main window was brought back");
+        QVERIFY(w.isMinimized());
+        if (w.errors)
+            w.errors->close();
     }
 
     // A refusal that comes while the user works in another program opens the panel
