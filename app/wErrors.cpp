@@ -17,6 +17,22 @@ namespace {
 const QColor kEvenRow(0xEF, 0xEE, 0xFF);
 const QColor kMessage(0xCC, 0x00, 0x00);
 
+// A row's message box. However it ends (its button, Return, Escape, or the window
+// manager closing it), it hides, and the panel takes the keyboard back first, while
+// the box still holds it. Once the box is gone the window manager would hand it on
+// itself, to a main window, this program's or another's, never to a panel.
+class RowMessageBox : public QMessageBox {
+  public:
+    RowMessageBox(const QString& text, QWidget* panel)
+        : QMessageBox(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, panel) {}
+
+    void setVisible(bool visible) override {
+        if (!visible && isVisible())
+            parentWidget()->activateWindow();
+        QMessageBox::setVisible(visible);
+    }
+};
+
 } // namespace
 
 void ErrorList::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -94,11 +110,7 @@ void wErrors::Layout() {
     setMaximumSize(32000, 32000);
     resize(kWidth, kHeight);
     MsgBox = [this](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
-        // The panel takes the keyboard back while the box still holds it. Once the
-        // box is gone the window manager would hand it on itself, to a main window,
-        // this program's or another's, never to a panel.
-        connect(&box, &QMessageBox::buttonClicked, this, [this] { activateWindow(); });
+        RowMessageBox box(text, this);
         box.exec();
     };
 }

@@ -18,6 +18,7 @@
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
 
+#include <QAbstractButton>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -508,16 +509,24 @@ class DesktopTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
     }
 
-    // Once a row's message box is dismissed with Return, the keyboard is back in the
-    // panel, its row still selected, so Escape closes the panel; whether the user came
-    // to the panel from the main window or from another program.
+    // However a row's message box ends, by its button, a key, or the window manager
+    // closing it (Alt+F4, a taskbar's close request), the keyboard is back in the panel,
+    // its row still selected, so Escape closes the panel; whether the user came to the
+    // panel from the main window or from another program.
     void messageBoxGivesTheKeyboardBackToThePanel_data() {
         QTest::addColumn<bool>("fromOther");
-        QTest::newRow("from the main window") << false;
-        QTest::newRow("from another program") << true;
+        QTest::addColumn<QString>("end");
+        QTest::newRow("from the main window, Return") << false << "Return";
+        QTest::newRow("from the main window, OK clicked") << false << "OK clicked";
+        QTest::newRow("from the main window, Escape") << false << "Escape";
+        QTest::newRow("from the main window, Alt+F4") << false << "Alt+F4";
+        QTest::newRow("from the main window, close request") << false << "close request";
+        QTest::newRow("from another program, Return") << true << "Return";
+        QTest::newRow("from another program, close request") << true << "close request";
     }
     void messageBoxGivesTheKeyboardBackToThePanel() {
         QFETCH(bool, fromOther);
+        QFETCH(QString, end);
         OtherProgram other;
         wMain w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -532,10 +541,11 @@ class DesktopTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         QTreeWidget* list = panel->lbErrors();
 
-        // The box runs its own event loop: it is dismissed from there, with Return
-        // once it holds the keyboard (or closed after a long while, so that a box that
-        // never gets the keyboard fails the test rather than hanging it).
+        // The box runs its own event loop: it is ended from there, once it holds the
+        // keyboard (or rejected after a long while, so that a box that never gets the
+        // keyboard fails the test rather than hanging it).
         QString shown;
+        bool sent = false;
         QTimer dismiss;
         const QDeadlineTimer giveUp(60000);
         connect(&dismiss, &QTimer::timeout, this, [&] {
@@ -544,7 +554,18 @@ class DesktopTest : public QObject {
                 return;
             if (QApplication::activeWindow() == box) {
                 shown = box->text();
-                desktop_->pressKeys({x11::kReturn});
+                if (end == "OK clicked") {
+                    const QAbstractButton* ok = box->button(QMessageBox::Ok);
+                    const QPoint at = ok->mapToGlobal(ok->rect().center());
+                    sent = desktop_->click(at.x(), at.y());
+                } else if (end == "close request") {
+                    desktop_->requestClose(uint32_t(box->winId()));
+                    sent = true;
+                } else if (end == "Alt+F4") {
+                    sent = desktop_->pressKeys({x11::kAlt_L, x11::kF4});
+                } else {
+                    sent = desktop_->pressKeys({end == "Escape" ? x11::kEscape : x11::kReturn});
+                }
             } else if (giveUp.hasExpired()) {
                 box->reject();
             }
@@ -554,6 +575,7 @@ class DesktopTest : public QObject {
             list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
         QVERIFY(desktop_->click(row.x(), row.y(), 2));
         QTRY_COMPARE_WITH_TIMEOUT(shown, kUnknown, 30000);
+        QVERIFY(sent);
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
 
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
