@@ -35,6 +35,15 @@ class RowMessageBox : public QMessageBox {
 
 } // namespace
 
+ErrorList::ErrorList(QWidget* parent) : StripedList(parent) {
+    // A row left current in a focused list is drawn tinted and outlined as if it
+    // were still picked: with the selection, the current row goes too.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!selectionModel()->hasSelection() && currentIndex().isValid())
+            selectionModel()->clearCurrentIndex();
+    });
+}
+
 void ErrorList::mouseDoubleClickEvent(QMouseEvent* e) {
     QTreeWidget::mouseDoubleClickEvent(e);
     emit doubleClicked();

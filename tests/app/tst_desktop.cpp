@@ -299,7 +299,8 @@ class DesktopTest : public QObject {
 
     // Nothing is selected in the error panel until the user picks a row: when the
     // panel opens active, with the focus in its list, its first row looks like the
-    // other filled rows (no highlight, no outline). A click then selects a row.
+    // other filled rows (no highlight, no outline). A click then selects a row; one
+    // below the last row picks none again, and no row is drawn as picked.
     void errorPanelShowsNoRowAsCurrentUntilOneIsClicked() {
         wMain w;
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -325,6 +326,17 @@ class DesktopTest : public QObject {
                                   QList<QTreeWidgetItem*>({list->topLevelItem(1)}), 10000);
         QVERIFY(row(1) != unselected);
         QCOMPARE(row(0), row(2));
+
+        const QRect last = list->visualItemRect(list->topLevelItem(2));
+        QVERIFY(last.bottom() + last.height() < list->viewport()->height());
+        const QPoint below = list->viewport()->mapToGlobal(
+            QPoint(last.center().x(), last.bottom() + last.height() / 2));
+        QVERIFY(desktop_->click(below.x(), below.y()));
+        QTRY_VERIFY_WITH_TIMEOUT(list->selectedItems().isEmpty(), 10000);
+        QVERIFY(list->hasFocus());
+        QTRY_COMPARE_WITH_TIMEOUT(row(1), unselected, 10000);
+        QCOMPARE(row(0), row(2));
+        QVERIFY(!list->currentIndex().isValid());
     }
 
     // Worth looking at: the Edit menu, and a selected error row.
