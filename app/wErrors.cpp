@@ -20,11 +20,15 @@ const QColor kMessage(0xCC, 0x00, 0x00);
 // A row's message box. However it ends (its button, Return, Escape, or the window
 // manager closing it), it hides, and the panel takes the keyboard back first, while
 // the box still holds it. Once the box is gone the window manager would hand it on
-// itself, to a main window, this program's or another's, never to a panel.
+// itself, to a main window, this program's or another's, never to a panel; it may
+// do so even after the panel's request, when it sees the box go before the panel has
+// the keyboard, so the panel asks once more after the box has gone.
 class RowMessageBox : public QMessageBox {
   public:
     RowMessageBox(const QString& text, QWidget* panel)
-        : QMessageBox(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, panel) {}
+        : QMessageBox(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, panel) {
+        connect(this, &QDialog::finished, panel, [panel] { panel->activateWindow(); });
+    }
 
     void setVisible(bool visible) override {
         if (!visible && isVisible())
