@@ -17,7 +17,36 @@ namespace {
 const QColor kEvenRow(0xEF, 0xEE, 0xFF);
 const QColor kMessage(0xCC, 0x00, 0x00);
 
+// A row's message box. However it ends (its button, Return, Escape, or the window
+// manager closing it), it hides, and the panel takes the keyboard back first, while
+// the box still holds it. Once the box is gone the window manager would hand it on
+// itself, to a main window, this program's or another's, never to a panel; it may
+// do so even after the panel's request, when it sees the box go before the panel has
+// the keyboard, so the panel asks once more after the box has gone.
+class RowMessageBox : public QMessageBox {
+  public:
+    RowMessageBox(const QString& text, QWidget* panel)
+        : QMessageBox(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, panel) {
+        connect(this, &QDialog::finished, panel, [panel] { panel->activateWindow(); });
+    }
+
+    void setVisible(bool visible) override {
+        if (!visible && isVisible())
+            parentWidget()->activateWindow();
+        QMessageBox::setVisible(visible);
+    }
+};
+
 } // namespace
+
+ErrorList::ErrorList(QWidget* parent) : StripedList(parent) {
+    // A row left current in a focused list is drawn tinted and outlined as if it
+    // were still picked: with the selection, the current row goes too.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!selectionModel()->hasSelection() && currentIndex().isValid())
+            selectionModel()->clearCurrentIndex();
+    });
+}
 
 void ErrorList::mouseDoubleClickEvent(QMouseEvent* e) {
     QTreeWidget::mouseDoubleClickEvent(e);
@@ -94,11 +123,7 @@ void wErrors::Layout() {
     setMaximumSize(32000, 32000);
     resize(kWidth, kHeight);
     MsgBox = [this](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, Globals::kAppTitle, text, QMessageBox::Ok, this);
-        // The panel takes the keyboard back while the box still holds it. Once the
-        // box is gone the window manager would hand it on itself, to a main window,
-        // this program's or another's, never to a panel.
-        connect(&box, &QMessageBox::buttonClicked, this, [this] { activateWindow(); });
+        RowMessageBox box(text, this);
         box.exec();
     };
 }

@@ -15,12 +15,12 @@ namespace qmk {
 class wMain;
 
 // The list of refusals; reports every double click, also one below the last row.
-// No row is current until the user picks one; the first key then moves as from
-// above the first row.
+// No row is current until the user picks one, nor once the selection is gone again
+// (a click below the last row); the first key then moves as from above the first row.
 class ErrorList : public StripedList {
     Q_OBJECT
   public:
-    using StripedList::StripedList;
+    explicit ErrorList(QWidget* parent = nullptr);
 
   signals:
     void doubleClicked();

@@ -186,7 +186,21 @@ void wQueue::applyWidth(int w) {
     // its own width so the steps stay 0, 20, … 220.
     const int real = std::max(w, 1);
     ownWidths_.insert(real);
+    // Minimised with the main window, the panel keeps its size until it is back: a
+    // window that may not be minimised on its own (openbox's rule for such a panel)
+    // is brought back as soon as it changes, and the main window with it.
+    if (isMinimized())
+        return;
     resize(real, height());
+}
+
+void wQueue::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Back on the screen: the width the slide has reached meanwhile.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        if (const int real = std::max(width_, 1); real != width())
+            resize(real, height());
+    }
 }
 
 void wQueue::layoutList() {

@@ -125,10 +125,17 @@ class Desktop {
             xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, window), nullptr);
         const bool viewable = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
         free(attrs);
-        const xcb_atom_t wmState = atom("WM_STATE");
-        const std::vector<uint32_t> state = values(window, "WM_STATE", wmState);
-        return viewable && !state.empty() && state[0] == 1 /* NormalState */ &&
+        return viewable && wmState(window) == kNormalState &&
                !hasAtom(window, "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN");
+    }
+
+    // The state the window manager gives the window: kNormalState, kIconicState, or
+    // 0 while it manages none (withdrawn).
+    static constexpr uint32_t kNormalState = 1;
+    static constexpr uint32_t kIconicState = 3;
+    uint32_t wmState(uint32_t window) {
+        const std::vector<uint32_t> state = values(window, "WM_STATE", atom("WM_STATE"));
+        return state.empty() ? 0 : state[0];
     }
 
     // The window lists the atom in one of its atom-list properties.

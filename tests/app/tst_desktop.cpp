@@ -1,8 +1,9 @@
 // What a real desktop does to the program's windows, with a window manager
 // (with-openbox.sh starts openbox on a 1440 x 877 screen): where the main window
 // and the queue panel land, the window manager's close request and Alt+F4 on the
-// queue panel in the middle of a batch, the queue list's stripes on the screen,
-// the error panel's rows while it is active, who has the keyboard when it opens
+// queue panel in the middle of a batch, a main window minimised during a batch
+// that stays so at its end, the queue list's stripes on the screen, the error
+// panel's rows while it is active, who has the keyboard when it opens
 // beside another program (other-program) and after its message box, the keys
 // that move in its list with no current row, and Ctrl+Q typed while the error
 // panel has the focus. Without a window manager these tests are skipped.
@@ -18,6 +19,7 @@
 #include "app/MainMenuBar.h"
 #include "app/Resources.h"
 
+#include <QAbstractButton>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -298,7 +300,8 @@ class DesktopTest : public QObject {
 
     // Nothing is selected in the error panel until the user picks a row: when the
     // panel opens active, with the focus in its list, its first row looks like the
-    // other filled rows (no highlight, no outline). A click then selects a row.
+    // other filled rows (no highlight, no outline). A click then selects a row; one
+    // below the last row picks none again, and no row is drawn as picked.
     void errorPanelShowsNoRowAsCurrentUntilOneIsClicked() {
         wMain w;
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -324,6 +327,17 @@ class DesktopTest : public QObject {
                                   QList<QTreeWidgetItem*>({list->topLevelItem(1)}), 10000);
         QVERIFY(row(1) != unselected);
         QCOMPARE(row(0), row(2));
+
+        const QRect last = list->visualItemRect(list->topLevelItem(2));
+        QVERIFY(last.bottom() + last.height() < list->viewport()->height());
+        const QPoint below = list->viewport()->mapToGlobal(
+            QPoint(last.center().x(), last.bottom() + last.height() / 2));
+        QVERIFY(desktop_->click(below.x(), below.y()));
+        QTRY_VERIFY_WITH_TIMEOUT(list->selectedItems().isEmpty(), 10000);
+        QVERIFY(list->hasFocus());
+        QTRY_COMPARE_WITH_TIMEOUT(row(1), unselected, 10000);
+        QCOMPARE(row(0), row(2));
+        QVERIFY(!list->currentIndex().isValid());
     }
 
     // Worth looking at: the Edit menu, and a selected error row.
@@ -409,6 +423,56 @@ class DesktopTest : public QObject {
         QCOMPARE(running.state(), QProcess::Running);
     }
 
+    // Minimised through the window manager during the first of three documents, the
+    // main window stays minimised once the batch has ended: the queue panel's slide-in
+    // and close, the error panel beside it (open from before, or opened by a refusal
+    // meanwhile) and the reveal of the last document leave it where the user put it.
+    void minimisedWindowStaysMinimisedAtTheBatchEnd_data() {
+        QTest::addColumn<QString>("errorPanel");
+        QTest::newRow("no error panel") << "none";
+        QTest::newRow("error panel open") << "open";
+        QTest::newRow("refusal while minimised") << "refusal";
+    }
+    void minimisedWindowStaysMinimisedAtTheBatchEnd() {
+        QFETCH(QString, errorPanel);
+        const QStringList files = makeFiles({"Un.qmk3", "Notes.qmk3", "Trois.qmk3"});
+        if (errorPanel == "refusal")
+            QVERIFY(writeFile(files[1], "Pas un document"));
+        wMain w;
+        BatchProbe probe(w);
+        HeldConversions held(w);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (errorPanel == "open") {
+            w.addError("Compta.qmkp", kPro);
+            QVERIFY(QTest::qWaitForWindowExposed(w.errors.data()));
+        }
+        QVERIFY(dropOn(w, files));
+        QPointer<wQueue> panel = w.queue.data();
+        QVERIFY(panel);
+        // The first document is being converted, held there.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ccConvert()->isVisibleTo(w.content()), 20000);
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+
+        const uint32_t window = uint32_t(w.winId());
+        desktop_->requestMinimise(window);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop_->wmState(window), x11::Desktop::kIconicState, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.isMinimized(), 10000);
+
+        held.letGo(files.size());
+        QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
+        QCOMPARE(probe.reveals, QStringList({QString(files.last()).replace(".qmk3", ".qmkp")}));
+        QCOMPARE(bool(w.errors), errorPanel != "none");
+        QTRY_VERIFY_WITH_TIMEOUT(!panel, 20000); // its slide-in has ended
+        QVERIFY(desktop_->windowManagerCaughtUp());
+        // Nothing more is to come: a window brought back would be so within moments.
+        QVERIFY2(!QTest::qWaitFor(
+                     [&] { return desktop_->wmState(window) != x11::Desktop::kIconicState; }, 2000),
+                 "the main window was brought back");
+        QVERIFY(w.isMinimized());
+        if (w.errors)
+            w.errors->close();
+    }
+
     // A refusal that comes while the user works in another program opens the panel
     // without the keyboard: the Return they type next goes on to that program, and
     // the panel stays. While they work in this program, the panel takes the
@@ -460,16 +524,24 @@ class DesktopTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(probe.idle(), kBatchTimeoutMs);
     }
 
-    // Once a row's message box is dismissed with Return, the keyboard is back in the
-    // panel, its row still selected, so Escape closes the panel; whether the user came
-    // to the panel from the main window or from another program.
+    // However a row's message box ends, by its button, a key, or the window manager
+    // closing it (Alt+F4, a taskbar's close request), the keyboard is back in the panel,
+    // its row still selected, so Escape closes the panel; whether the user came to the
+    // panel from the main window or from another program.
     void messageBoxGivesTheKeyboardBackToThePanel_data() {
         QTest::addColumn<bool>("fromOther");
-        QTest::newRow("from the main window") << false;
-        QTest::newRow("from another program") << true;
+        QTest::addColumn<QString>("end");
+        QTest::newRow("from the main window, Return") << false << "Return";
+        QTest::newRow("from the main window, OK clicked") << false << "OK clicked";
+        QTest::newRow("from the main window, Escape") << false << "Escape";
+        QTest::newRow("from the main window, Alt+F4") << false << "Alt+F4";
+        QTest::newRow("from the main window, close request") << false << "close request";
+        QTest::newRow("from another program, Return") << true << "Return";
+        QTest::newRow("from another program, close request") << true << "close request";
     }
     void messageBoxGivesTheKeyboardBackToThePanel() {
         QFETCH(bool, fromOther);
+        QFETCH(QString, end);
         OtherProgram other;
         wMain w;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -484,10 +556,11 @@ class DesktopTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(panel));
         QTreeWidget* list = panel->lbErrors();
 
-        // The box runs its own event loop: it is dismissed from there, with Return
-        // once it holds the keyboard (or closed after a long while, so that a box that
-        // never gets the keyboard fails the test rather than hanging it).
+        // The box runs its own event loop: it is ended from there, once it holds the
+        // keyboard (or rejected after a long while, so that a box that never gets the
+        // keyboard fails the test rather than hanging it).
         QString shown;
+        bool sent = false;
         QTimer dismiss;
         const QDeadlineTimer giveUp(60000);
         connect(&dismiss, &QTimer::timeout, this, [&] {
@@ -496,7 +569,18 @@ class DesktopTest : public QObject {
                 return;
             if (QApplication::activeWindow() == box) {
                 shown = box->text();
-                desktop_->pressKeys({x11::kReturn});
+                if (end == "OK clicked") {
+                    const QAbstractButton* ok = box->button(QMessageBox::Ok);
+                    const QPoint at = ok->mapToGlobal(ok->rect().center());
+                    sent = desktop_->click(at.x(), at.y());
+                } else if (end == "close request") {
+                    desktop_->requestClose(uint32_t(box->winId()));
+                    sent = true;
+                } else if (end == "Alt+F4") {
+                    sent = desktop_->pressKeys({x11::kAlt_L, x11::kF4});
+                } else {
+                    sent = desktop_->pressKeys({end == "Escape" ? x11::kEscape : x11::kReturn});
+                }
             } else if (giveUp.hasExpired()) {
                 box->reject();
             }
@@ -506,6 +590,7 @@ class DesktopTest : public QObject {
             list->viewport()->mapToGlobal(list->visualItemRect(list->topLevelItem(1)).center());
         QVERIFY(desktop_->click(row.x(), row.y(), 2));
         QTRY_COMPARE_WITH_TIMEOUT(shown, kUnknown, 30000);
+        QVERIFY(sent);
         QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 10000);
 
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), panel.data(), 10000);
